@@ -1,0 +1,20 @@
+// The program flows that the thin executable entries call.
+#pragma once
+
+#include <string>
+
+#include "platform.h"
+
+namespace zendra {
+
+// The application launcher; commandLine is the whole UTF-16 command line, rawTail the
+// 8-bit text after the program name. Returns the exit code.
+int appLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
+
+// The service launcher; as appLauncherMain.
+int serviceLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
+
+// The installer launcher; as appLauncherMain.
+int setupLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
+
+}  // namespace zendra

@@ -1,0 +1,36 @@
+// Where diagnostic lines go: the diagnostic log, or a recorder in tests.
+#pragma once
+
+#include <string>
+
+namespace zendra {
+
+#if defined(__GNUC__)
+#define ZENDRA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define ZENDRA_PRINTF(fmt, args)
+#endif
+
+// Receives formatted diagnostic lines.
+class Logger {
+public:
+    virtual ~Logger() = default;
+    // Appends one line; error lines get the "ERROR: " prefix.
+    virtual void write(bool error, const std::string& text) = 0;
+    // printf-style normal line.
+    void message(const char* format, ...) ZENDRA_PRINTF(2, 3);
+    // printf-style error line.
+    void error(const char* format, ...) ZENDRA_PRINTF(2, 3);
+};
+
+// A logger that drops everything.
+class NullLogger final : public Logger {
+public:
+    // Ignores the line.
+    void write(bool, const std::string&) override {}
+};
+
+// printf-style formatting into a std::string.
+std::string formatText(const char* format, ...) ZENDRA_PRINTF(1, 2);
+
+}  // namespace zendra

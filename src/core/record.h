@@ -1,0 +1,70 @@
+// Reading the configuration record appended behind the launcher's last PE section.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "logger.h"
+#include "platform.h"
+
+namespace zendra {
+
+// First field of every record (on disk: D5 13 E4 E8).
+inline constexpr std::uint32_t kRecordMagic = 0xE8E413D5u;
+
+// A record that cannot be read; what() is the fixed text shown to the user
+// ("Internal Error: magic", "Internal Error: readInt", ...).
+class RecordError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Fields 1 to 8 of the record, in record order (duplicates kept).
+struct RecordHead {
+    std::int32_t integrityFlag = 0;
+    std::uint32_t checksum = 0;
+    std::int64_t coveredLength = 0;
+    std::vector<std::pair<std::int32_t, std::string>> strings;
+    std::vector<std::pair<std::int32_t, std::u16string>> messages;
+};
+
+// One language block: its key and its message overrides, in record order.
+struct LanguageBlock {
+    std::string key;
+    std::vector<std::pair<std::int32_t, std::u16string>> messages;
+};
+
+// Reads the record's primitives from an open file, never past the file's data.
+// Every failure throws RecordError with the fixed text for that primitive.
+class RecordReader {
+public:
+    // Reads from file, logging the header walk and short reads to log.
+    RecordReader(File& file, Logger& log);
+    // Walks the PE headers and positions the file at the record's first byte; returns that offset.
+    std::uint64_t seekToAppendedData();
+    // 2-byte little-endian integer.
+    std::int16_t readShort();
+    // 4-byte little-endian integer.
+    std::int32_t readInt();
+    // 8-byte little-endian integer.
+    std::int64_t readLong();
+    // Length-prefixed 8-bit string.
+    std::string readString();
+    // Length-prefixed UTF-16LE string.
+    std::u16string readWString();
+    // Magic, integrity fields, string properties and messages (fields 1 to 8).
+    RecordHead readHead();
+    // The language block count and blocks (fields 9 and 10).
+    std::vector<LanguageBlock> readLanguageBlocks();
+    // The current file offset.
+    std::uint64_t position();
+
+private:
+    File& file_;
+    Logger& log_;
+};
+
+}  // namespace zendra

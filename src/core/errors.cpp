@@ -1,0 +1,78 @@
+#include "errors.h"
+
+#include "paths.h"
+#include "property_ids.h"
+
+namespace zendra {
+namespace {
+
+std::optional<std::string> longLogPath(Launcher& l) {
+    auto path = l.log.getLogFilePath();
+    if (!path) return std::nullopt;
+    return l.os.fs.longPathName(*path).value_or(*path);
+}
+
+void hideSplashFirst(Launcher& l) {
+    if (l.hideSplash) l.hideSplash();
+}
+
+}  // namespace
+
+std::string replacePlaceholder(std::string text, const std::string& argument) {
+    std::size_t at = text.find("{0}");
+    if (at != std::string::npos) text.replace(at, 3, argument);
+    return text;
+}
+
+void showError(Launcher& l, const std::string& text) {
+    hideSplashFirst(l);
+    std::string composed = text;
+    if (auto log = longLogPath(l)) composed = text + "\n\nLog: " + *log;
+    if (l.errorDisplayMode) {
+        l.os.ui.messageBox(l.errorOwnerWindow, composed, l.store.getProperty(prop::errorCaption), BoxStyle::ErrorOk);
+    } else {
+        l.os.ui.writeStderr(composed + "\n");
+    }
+}
+
+void showErrorW(Launcher& l, const std::u16string& text) {
+    hideSplashFirst(l);
+    std::u16string composed = text;
+    if (auto log = longLogPath(l)) composed = text + u"\n\nLog: " + l.os.codec.fromAnsi(*log);
+    if (l.errorDisplayMode) {
+        l.os.ui.messageBoxW(l.errorOwnerWindow, composed, l.store.getMessage(prop::msgCaption), BoxStyle::ErrorOk);
+    } else {
+        l.os.ui.writeStderrW(composed + u"\n");
+    }
+}
+
+void showPropertyError(Launcher& l, std::int32_t id, const std::optional<std::string>& argument) {
+    std::string text = l.store.getProperty(id);
+    if (argument) text = replacePlaceholder(std::move(text), *argument);
+    showError(l, text);
+}
+
+void fatalExit(Launcher& l, int code) {
+    if (!l.launcherTempDir.empty()) {
+        emptyDirectory(l, l.launcherTempDir, true);
+        l.os.fs.removeDirectory(l.launcherTempDir);
+    }
+    l.os.process.exitProcess(code);
+}
+
+void fatalMessage(Launcher& l, const std::string& text) {
+    showError(l, text);
+    fatalExit(l, 1);
+}
+
+void fatalMessageProperty(Launcher& l, std::int32_t id) {
+    showErrorW(l, l.store.getMessage(id));
+    fatalExit(l, 1);
+}
+
+void fatalPropertyWithArgument(Launcher& l, std::int32_t id, const std::optional<std::string>& argument) {
+    showPropertyError(l, id, argument);
+    fatalExit(l, 1);
+}
+
+}  // namespace zendra

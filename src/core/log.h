@@ -1,0 +1,50 @@
+// The diagnostic log: one plain-text line per call, written only when requested
+// (the installer launcher always writes one and removes it at a normal end).
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "logger.h"
+#include "platform.h"
+
+namespace zendra {
+
+// Whether this process always logs (installer) or only on request.
+enum class LogPolicy { OnRequest, Always };
+
+// The process's diagnostic log; every call serialises on one lock.
+class DiagnosticLog final : public Logger {
+public:
+    // A log of the given policy over the platform's services.
+    DiagnosticLog(Platform& platform, LogPolicy policy);
+    // Appends one line, initialising the log on first use.
+    void write(bool error, const std::string& text) override;
+    // The log's path (none before the first line or without a log); the file is then kept.
+    std::optional<std::string> getLogFilePath();
+    // Records the command-line log switch; must come before the first line.
+    void setSwitchGiven() { switchGiven_ = true; }
+    // Whether the command-line log switch was given.
+    bool switchGiven() const { return switchGiven_; }
+
+private:
+    void initialise();
+    std::optional<std::string> tempName();
+    void deleteUnlessKept();
+
+    Platform& os_;
+    LogPolicy policy_;
+    std::mutex lock_;
+    bool initialised_ = false;
+    bool switchGiven_ = false;
+    bool kept_ = false;
+    std::optional<std::string> path_;
+    std::unique_ptr<File> stream_;
+};
+
+// The local time as the C library's ctime prints it, with its trailing "\n".
+std::string ctimeText(std::int64_t secondsSince1970);
+
+}  // namespace zendra

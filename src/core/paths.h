@@ -1,0 +1,64 @@
+// Path services: the own executable, relative paths, temporary directories, clean-up.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launcher.h"
+
+namespace zendra {
+
+// The own executable's path in a form the 8-bit file calls can open (cached).
+const std::string& getExecutablePath(Launcher& l);
+
+// The directory of the executable, ending with a backslash (cached).
+const std::string& getExecutableDirectory(Launcher& l);
+
+// Whether a path counts as relative (no drive root, not UNC).
+bool isRelativePath(const std::string& path);
+
+// Replaces runs of backslashes by one, keeping a leading "\\\\".
+void collapseBackslashes(std::string& path, TextCodec& codec);
+
+// Lower-cases ASCII capitals in a path.
+void lowerCasePath(std::string& path, TextCodec& codec);
+
+// Prefixes relative paths with the reference file's (or the executable's) directory; collapses.
+std::string resolvePath(Launcher& l, const std::string& path, const std::string* referenceFile = nullptr);
+
+// resolvePath, normalised by the system, lower-cased unless keepCase.
+std::string getFullPath(Launcher& l, const std::string& path, bool keepCase);
+
+// Whether a file or directory exists; drive roots always do.
+bool pathExists(Launcher& l, const std::string& path);
+
+// The last-write time of a path, when it exists.
+std::optional<std::uint64_t> getFileWriteTime(Launcher& l, const std::string& path);
+
+// Resolves each entry of a ";"-separated list; empty entries vanish.
+std::string resolvePathList(Launcher& l, const std::string& list);
+
+// Names in a directory ending with the extension, in search order.
+std::vector<std::string> listFilesWithExtension(Launcher& l, const std::string& dir, const std::string& extension);
+
+// A writable temporary directory ending with a backslash; fatal when there is none.
+std::string getTempDirectory(Launcher& l);
+
+// Whether a probe directory can be created in dir.
+bool isWritableDirectory(Launcher& l, const std::string& dir);
+
+// A unique temporary file name (the empty file usually exists afterwards).
+std::string createTempFileName(Launcher& l);
+
+// The hand-over file name for a process id.
+std::string getPidFileName(Launcher& l, std::uint32_t processId);
+
+// Creates the per-run directory into l.launcherTempDir; fatal after 10 failed attempts.
+void createLauncherTempDir(Launcher& l);
+
+// Deletes the files of dir, and with recurse its sub-directories' files and the sub-directories.
+void emptyDirectory(Launcher& l, const std::string& dir, bool recurse);
+
+}  // namespace zendra

@@ -1,0 +1,170 @@
+// An in-memory stand-in for the operating system, so start-up decisions can be tested on Linux.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+
+namespace zendra::test {
+
+// Thrown by FakeProcess::exitProcess in place of ending the process.
+struct FakeExit {
+    int code;
+};
+
+// One node of the fake file tree.
+struct FakeNode {
+    bool isDirectory = false;
+    std::shared_ptr<std::vector<std::uint8_t>> content = std::make_shared<std::vector<std::uint8_t>>();
+    std::uint64_t lastWriteTime = 0;
+    std::string name;  // the last path component as created
+};
+
+// Windows-like file system in memory: case-insensitive, "\\" separated, drive roots always present.
+class FakeFileSystem final : public FileSystem {
+public:
+    FakeFileSystem();
+    std::unique_ptr<File> openRead(const std::string& path, std::uint32_t& error) override;
+    std::unique_ptr<File> createWrite(const std::string& path, std::uint32_t& error) override;
+    std::unique_ptr<File> openAppend(const std::string& path, std::uint32_t& error) override;
+    std::optional<FileEntry> find(const std::string& path) override;
+    std::vector<FileEntry> list(const std::string& pattern) override;
+    bool createDirectory(const std::string& path, std::uint32_t& error) override;
+    bool removeDirectory(const std::string& path) override;
+    bool deleteFile(const std::string& path) override;
+    std::optional<std::string> fullPathName(const std::string& path) override;
+    std::optional<std::string> longPathName(const std::string& path) override;
+    std::optional<std::string> shortPathName(const std::string& path) override;
+    TempPathResult tempPath() override;
+    std::optional<std::string> tempFileName(const std::string& dir, const std::string& prefix,
+                                            std::uint32_t& error) override;
+    std::string windowsDirectory() override { return "c:\\windows"; }
+    bool setCurrentDirectory(const std::string& path) override;
+
+    // Test set-up and inspection.
+    void addFile(const std::string& path, const std::string& content);
+    // Adds a file with binary content, creating its parent directories.
+    void addFile(const std::string& path, const std::vector<std::uint8_t>& content);
+    // Creates a directory and its parents.
+    void addDirectory(const std::string& path);
+    // Whether the path exists.
+    bool exists(const std::string& path) const;
+    // The content of a file as text ("" when missing).
+    std::string content(const std::string& path) const;
+    // Every path in the tree, lower-cased, sorted.
+    std::vector<std::string> allPaths() const;
+
+    std::string currentDirectory = "c:\\work";
+    TempPathResult temp{"c:\\temp\\", 8, 0};
+    bool tempFileNameFails = false;
+    std::set<std::string> failingDirectories;  // createDirectory fails for these (lower-case)
+    std::set<std::string> unwritableFiles;     // createWrite/openAppend fail for these (lower-case)
+    std::map<std::string, std::string> longNames;   // lower-case path -> long form
+    std::map<std::string, std::string> shortNames;  // lower-case path -> short form
+    int createDirectoryCalls = 0;
+
+private:
+    std::map<std::string, FakeNode> nodes_;  // key: lower-case normalised path
+    int tempCounter_ = 0;
+};
+
+// Environment variables in a map.
+class FakeEnvironment final : public Environment {
+public:
+    std::optional<std::string> get(const std::string& name) override;
+    bool set(const std::string& name, const std::optional<std::string>& value) override;
+    std::map<std::string, std::string> vars;
+};
+
+// A settable clock.
+class FakeClock final : public Clock {
+public:
+    std::int64_t now() override { return seconds; }
+    std::int64_t seconds = 1'700'000'000;
+};
+
+// A shown message box.
+struct ShownBox {
+    WindowRef owner;
+    std::u16string text;
+    std::u16string caption;
+    BoxStyle style;
+    bool wide;
+};
+
+// Records boxes and standard-error output; answers boxes with a preset answer.
+class FakeUserInterface final : public UserInterface {
+public:
+    BoxAnswer messageBox(WindowRef owner, const std::string& text, const std::string& caption,
+                         BoxStyle style) override;
+    BoxAnswer messageBoxW(WindowRef owner, const std::u16string& text, const std::u16string& caption,
+                          BoxStyle style) override;
+    void writeStderr(const std::string& text) override { stderrText += text; }
+    void writeStderrW(const std::u16string& text) override { stderrWide += text; }
+    std::vector<ShownBox> boxes;
+    BoxAnswer answer = BoxAnswer::No;
+    std::string stderrText;
+    std::u16string stderrWide;
+};
+
+// Latin-1 as the "ANSI" code page: code units above 0xFF have no mapping.
+class FakeCodec final : public TextCodec {
+public:
+    Narrowed toAnsi(const std::u16string& text) override;
+    std::u16string fromAnsi(const std::string& text) override;
+    Narrowed toFileCodePage(const std::u16string& text) override { return toAnsi(text); }
+    std::u16string fromFileCodePage(const std::string& text) override { return fromAnsi(text); }
+};
+
+// The process: module names, locale, started children, exit.
+class FakeProcess final : public ProcessServices {
+public:
+    std::u16string moduleFileNameW() override { return moduleW; }
+    std::string moduleFileNameA() override { return moduleA; }
+    bool hasWideLongPath() override { return wideLongPath; }
+    std::optional<std::u16string> longPathNameW(const std::u16string& path) override;
+    std::optional<std::u16string> shortPathNameW(const std::u16string& path) override;
+    std::uint32_t userDefaultLcid() override { return lcid; }
+    std::optional<std::uint16_t> userDefaultUiLanguage() override { return uiLanguage; }
+    bool startProcess(const std::string& commandLine, std::uint32_t& error) override;
+    void atNormalExit(std::function<void()> handler) override { exitHandlers.push_back(std::move(handler)); }
+    [[noreturn]] void exitProcess(int code) override { throw FakeExit{code}; }
+    // Runs the registered exit handlers in reverse order, as a normal exit would.
+    void runExitHandlers();
+
+    std::u16string moduleW = u"c:\\app\\launcher.exe";
+    std::string moduleA = "c:\\app\\launcher.exe";
+    bool wideLongPath = true;
+    std::map<std::u16string, std::u16string> shortNamesW;
+    std::uint32_t lcid = 1033;
+    std::optional<std::uint16_t> uiLanguage = 1033;
+    std::vector<std::string> started;
+    bool startFails = false;
+    std::vector<std::function<void()>> exitHandlers;
+};
+
+// All fakes together, with the bundle the core takes.
+struct FakeSystem {
+    FakeFileSystem fs;
+    FakeEnvironment env;
+    FakeClock clock;
+    FakeUserInterface ui;
+    FakeCodec codec;
+    FakeProcess process;
+    Platform platform{fs, env, clock, ui, codec, process};
+};
+
+// UTF-16 text of an 8-bit Latin-1 string (for assertions).
+std::u16string widen(const std::string& text);
+
+// Latin-1 text of UTF-16 (code units above 0xFF become "?"; for assertions).
+std::string narrow(const std::u16string& text);
+
+}  // namespace zendra::test

@@ -1,5 +1,7 @@
 #include "errors.h"
 
+#include <cstdlib>
+
 #include "paths.h"
 #include "property_ids.h"
 
@@ -58,6 +60,7 @@ void fatalExit(Launcher& l, int code) {
         l.os.fs.removeDirectory(l.launcherTempDir);
     }
     l.os.process.exitProcess(code);
+    std::abort();  // not reached: the platform ends the process
 }
 
 void fatalMessage(Launcher& l, const std::string& text) {

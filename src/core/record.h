@@ -1,7 +1,9 @@
 // Reading the configuration record appended behind the launcher's last PE section.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -63,8 +65,35 @@ public:
     std::uint64_t position();
 
 private:
+    void positionAt(std::int64_t offset, const char* failure);
+    std::vector<std::uint8_t> readPayload(std::int32_t length, const char* failure);
+
     File& file_;
     Logger& log_;
+};
+
+// A File over bytes held in memory. Seeking past the end is allowed and reads there
+// return no bytes, as with a disk file; writes extend the data but never leave a gap.
+class MemoryFile final : public File {
+public:
+    // Holds bytes, positioned at the start.
+    explicit MemoryFile(std::vector<std::uint8_t> bytes = {});
+    // Reads up to size bytes at the current position.
+    IoResult read(void* buffer, std::size_t size) override;
+    // Writes at the current position; fails when the position lies past the end.
+    IoResult write(const void* buffer, std::size_t size) override;
+    // Positions absolutely; always succeeds.
+    bool seek(std::uint64_t position) override;
+    // The current position.
+    std::uint64_t position() override;
+    // The number of bytes held.
+    std::optional<std::uint64_t> size() override;
+    // The bytes held.
+    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t position_ = 0;
 };
 
 }  // namespace zendra

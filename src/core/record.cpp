@@ -1,0 +1,214 @@
+#include "record.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace zendra {
+namespace {
+
+constexpr const char* kMagicFailure = "Internal Error: magic";
+constexpr const char* kIntFailure = "Internal Error: readInt";
+constexpr const char* kLongFailure = "Internal Error: readLong";
+constexpr const char* kShortFailure = "Internal Error: readShort";
+constexpr const char* kStringFailure = "Internal Error: readString";
+constexpr const char* kWStringFailure = "Internal Error: readWString";
+
+// Strings are read in slices of this size so that a file of unknown size never makes
+// the reader allocate much more than it has actually read.
+constexpr std::size_t kSlice = 64 * 1024;
+
+// Offset of e_lfanew in the DOS header.
+constexpr std::int64_t kPeOffsetField = 60;
+
+// Reads until size bytes arrived, the stream ends or a read fails.
+IoResult readFully(File& file, std::uint8_t* out, std::size_t size) {
+    IoResult total;
+    while (total.bytes < size) {
+        IoResult part = file.read(out + total.bytes, size - total.bytes);
+        total.bytes += std::min(part.bytes, size - total.bytes);
+        if (!part.ok || part.bytes == 0) {
+            total.ok = false;
+            total.error = part.error;
+            break;
+        }
+    }
+    return total;
+}
+
+// Little-endian unsigned value of the first count bytes.
+std::uint64_t littleEndian(const std::uint8_t* bytes, std::size_t count) {
+    std::uint64_t value = 0;
+    for (std::size_t i = count; i > 0; --i) value = (value << 8) | bytes[i - 1];
+    return value;
+}
+
+}  // namespace
+
+RecordReader::RecordReader(File& file, Logger& log) : file_(file), log_(log) {}
+
+void RecordReader::positionAt(std::int64_t offset, const char* failure) {
+    // Offsets of the walk are 32-bit; anything else cannot lie in a launcher file.
+    if (offset < 0 || offset > std::numeric_limits<std::uint32_t>::max()) throw RecordError(failure);
+    if (!file_.seek(static_cast<std::uint64_t>(offset))) throw RecordError(failure);
+}
+
+std::uint64_t RecordReader::seekToAppendedData() {
+    positionAt(kPeOffsetField, kIntFailure);
+    const std::int64_t pe = readInt();
+    positionAt(pe + 6, kShortFailure);
+    const std::int16_t sections = readShort();
+    log_.message("number of sections: %d", sections);
+    positionAt(pe + 20, kShortFailure);
+    const std::int16_t optionalSize = readShort();
+    log_.message("size of optional headers: %d", optionalSize);
+    const std::int64_t lastHeader = pe + optionalSize + 40 * std::int64_t{sections} - 16;
+    log_.message("resSectionTableStart: %d", static_cast<int>(static_cast<std::int32_t>(lastHeader)));
+    positionAt(lastHeader + 16, kIntFailure);
+    const std::int32_t rawSize = readInt();
+    const std::int32_t rawOffset = readInt();
+    log_.message("rawDataSize: %d, rawDataOffset: %d", rawSize, rawOffset);
+    const std::int64_t start = std::int64_t{rawOffset} + rawSize;
+    // The first read at the record is its magic, a readInt.
+    positionAt(start, kIntFailure);
+    return static_cast<std::uint64_t>(start);
+}
+
+std::int16_t RecordReader::readShort() {
+    std::uint8_t bytes[2];
+    IoResult result = readFully(file_, bytes, sizeof bytes);
+    if (result.bytes < sizeof bytes) {
+        log_.message("error %d\n", static_cast<int>(result.error));
+        throw RecordError(kShortFailure);
+    }
+    return static_cast<std::int16_t>(littleEndian(bytes, sizeof bytes));
+}
+
+std::int32_t RecordReader::readInt() {
+    std::uint8_t bytes[4];
+    IoResult result = readFully(file_, bytes, sizeof bytes);
+    if (result.bytes < sizeof bytes) {
+        log_.message("error %d %d\n", static_cast<int>(result.error), static_cast<int>(result.bytes));
+        throw RecordError(kIntFailure);
+    }
+    return static_cast<std::int32_t>(littleEndian(bytes, sizeof bytes));
+}
+
+std::int64_t RecordReader::readLong() {
+    std::uint8_t bytes[8];
+    IoResult result = readFully(file_, bytes, sizeof bytes);
+    if (result.bytes < sizeof bytes) {
+        log_.message("error %d\n", static_cast<int>(result.error));
+        throw RecordError(kLongFailure);
+    }
+    return static_cast<std::int64_t>(littleEndian(bytes, sizeof bytes));
+}
+
+std::vector<std::uint8_t> RecordReader::readPayload(std::int32_t length, const char* failure) {
+    if (length < 0) throw RecordError(failure);
+    const auto wanted = static_cast<std::size_t>(length);
+    if (const std::optional<std::uint64_t> total = file_.size()) {
+        const std::uint64_t at = file_.position();
+        if (at > *total || wanted > *total - at) throw RecordError(failure);
+    }
+    std::vector<std::uint8_t> data;
+    while (data.size() < wanted) {
+        const std::size_t slice = std::min(kSlice, wanted - data.size());
+        const std::size_t before = data.size();
+        data.resize(before + slice);
+        IoResult result = readFully(file_, data.data() + before, slice);
+        if (result.bytes < slice) throw RecordError(failure);
+    }
+    return data;
+}
+
+std::string RecordReader::readString() {
+    const std::int32_t length = readInt();
+    std::vector<std::uint8_t> data = readPayload(length, kStringFailure);
+    return std::string(data.begin(), data.end());
+}
+
+std::u16string RecordReader::readWString() {
+    const std::int32_t length = readInt();
+    if (length % 2 != 0) throw RecordError(kWStringFailure);
+    std::vector<std::uint8_t> data = readPayload(length, kWStringFailure);
+    std::u16string text(data.size() / 2, u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        text[i] = static_cast<char16_t>(littleEndian(data.data() + 2 * i, 2));
+    }
+    return text;
+}
+
+RecordHead RecordReader::readHead() {
+    if (static_cast<std::uint32_t>(readInt()) != kRecordMagic) throw RecordError(kMagicFailure);
+    RecordHead head;
+    head.integrityFlag = readInt();
+    head.checksum = static_cast<std::uint32_t>(readInt());
+    head.coveredLength = readLong();
+    const std::int32_t stringCount = readInt();
+    for (std::int32_t i = 0; i < stringCount; ++i) {
+        const std::int32_t id = readInt();
+        head.strings.emplace_back(id, readString());
+    }
+    const std::int32_t messageCount = readInt();
+    for (std::int32_t i = 0; i < messageCount; ++i) {
+        const std::int32_t id = readInt();
+        head.messages.emplace_back(id, readWString());
+    }
+    return head;
+}
+
+std::vector<LanguageBlock> RecordReader::readLanguageBlocks() {
+    std::vector<LanguageBlock> blocks;
+    const std::int32_t blockCount = readInt();
+    for (std::int32_t b = 0; b < blockCount; ++b) {
+        LanguageBlock block;
+        block.key = readString();
+        const std::int32_t entryCount = readInt();
+        for (std::int32_t i = 0; i < entryCount; ++i) {
+            const std::int32_t id = readInt();
+            block.messages.emplace_back(id, readWString());
+        }
+        blocks.push_back(std::move(block));
+    }
+    return blocks;
+}
+
+std::uint64_t RecordReader::position() { return file_.position(); }
+
+MemoryFile::MemoryFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+IoResult MemoryFile::read(void* buffer, std::size_t size) {
+    IoResult result;
+    if (position_ >= bytes_.size()) return result;
+    const auto at = static_cast<std::size_t>(position_);
+    result.bytes = std::min(size, bytes_.size() - at);
+    if (result.bytes > 0) std::memcpy(buffer, bytes_.data() + at, result.bytes);
+    position_ += result.bytes;
+    return result;
+}
+
+IoResult MemoryFile::write(const void* buffer, std::size_t size) {
+    IoResult result;
+    if (position_ > bytes_.size()) {
+        result.ok = false;
+        return result;
+    }
+    const auto at = static_cast<std::size_t>(position_);
+    if (size > bytes_.size() - at) bytes_.resize(at + size);
+    if (size > 0) std::memcpy(bytes_.data() + at, buffer, size);
+    position_ += size;
+    result.bytes = size;
+    return result;
+}
+
+bool MemoryFile::seek(std::uint64_t position) {
+    position_ = position;
+    return true;
+}
+
+std::uint64_t MemoryFile::position() { return position_; }
+
+std::optional<std::uint64_t> MemoryFile::size() { return bytes_.size(); }
+
+}  // namespace zendra

@@ -1,0 +1,91 @@
+// Owning wrappers for Win32 handles: one move-only type per kind of handle.
+#pragma once
+
+#include <utility>
+
+#include "win32.h"
+
+namespace zendra::win {
+
+// Owns one handle and releases it with Traits::close; Traits::invalid() marks "none".
+template <typename Traits>
+class UniqueResource {
+public:
+    using Value = typename Traits::Value;
+
+    // An empty owner.
+    UniqueResource() noexcept = default;
+    // Takes ownership of value (which may be the invalid marker).
+    explicit UniqueResource(Value value) noexcept : value_(value) {}
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    // Moves ownership; the source becomes empty.
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    // Releases the current handle and takes the other's.
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~UniqueResource() { reset(); }
+
+    // The handle, still owned.
+    Value get() const noexcept { return value_; }
+    // Whether a handle is owned.
+    bool valid() const noexcept { return !Traits::isInvalid(value_); }
+    // Whether a handle is owned.
+    explicit operator bool() const noexcept { return valid(); }
+    // Gives up ownership without closing.
+    Value release() noexcept { return std::exchange(value_, Traits::invalid()); }
+    // Closes the current handle and takes value.
+    void reset(Value value = Traits::invalid()) noexcept {
+        Value old = std::exchange(value_, value);
+        if (!Traits::isInvalid(old)) Traits::close(old);
+    }
+
+private:
+    Value value_ = Traits::invalid();
+};
+
+// Kernel object handles (files, processes, threads, pipes, semaphores, events).
+// Both null and INVALID_HANDLE_VALUE count as "no handle".
+struct KernelHandleTraits {
+    using Value = HANDLE;
+    static Value invalid() noexcept { return nullptr; }
+    static bool isInvalid(Value value) noexcept { return value == nullptr || value == INVALID_HANDLE_VALUE; }
+    static void close(Value value) noexcept { ::CloseHandle(value); }
+};
+
+// Directory search handles from FindFirstFile.
+struct FindHandleTraits {
+    using Value = HANDLE;
+    static Value invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool isInvalid(Value value) noexcept { return value == INVALID_HANDLE_VALUE || value == nullptr; }
+    static void close(Value value) noexcept { ::FindClose(value); }
+};
+
+// Modules loaded with LoadLibrary.
+struct ModuleHandleTraits {
+    using Value = HMODULE;
+    static Value invalid() noexcept { return nullptr; }
+    static bool isInvalid(Value value) noexcept { return value == nullptr; }
+    static void close(Value value) noexcept { ::FreeLibrary(value); }
+};
+
+// An owned kernel object handle.
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+// An owned directory search.
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+// An owned loaded module.
+using UniqueModule = UniqueResource<ModuleHandleTraits>;
+
+// Looks up an exported function by name and casts it to the function pointer type Fn;
+// nullptr when module is null or the export is missing.
+template <typename Fn>
+Fn findProcedure(HMODULE module, const char* name) noexcept {
+    if (module == nullptr) return nullptr;
+    FARPROC address = ::GetProcAddress(module, name);
+    // The detour through void(*)() keeps -Wcast-function-type quiet for this intended cast.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(address));
+}
+
+}  // namespace zendra::win

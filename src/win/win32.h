@@ -1,0 +1,20 @@
+// The single point where the Windows API headers enter the build.
+// Every Win32 source includes this header instead of <windows.h>.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+// The generic (unsuffixed) names map to the wide functions; the launchers still call
+// the A and W forms explicitly wherever the character width matters.
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef _UNICODE
+#define _UNICODE
+#endif
+
+#include <windows.h>

@@ -1,0 +1,157 @@
+#include "win_file_system.h"
+
+#include "handles.h"
+#include "win_file.h"
+
+namespace zendra::win {
+
+namespace {
+
+// Opens path with CreateFileA; error receives the system code on failure.
+UniqueHandle openHandle(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                        std::uint32_t& error) {
+    UniqueHandle handle(::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+    error = handle ? 0 : ::GetLastError();
+    return handle;
+}
+
+// The entry a search reported.
+FileEntry toEntry(const WIN32_FIND_DATAA& data) {
+    FileEntry entry;
+    entry.name = data.cFileName;
+    entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.lastWriteTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
+    return entry;
+}
+
+// Calls a path service of the GetFullPathNameA kind (returns the length, or the size
+// needed including the terminator when the buffer is too small, or 0 on failure),
+// growing the buffer until the result fits.
+template <typename Call>
+std::optional<std::string> growingPathCall(Call call) {
+    std::string buffer(MAX_PATH + 1, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::nullopt;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.assign(static_cast<std::size_t>(length) + 1, '\0');
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::unique_ptr<File> WinFileSystem::openRead(const std::string& path, std::uint32_t& error) {
+    UniqueHandle handle =
+        openHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, error);
+    if (!handle) return nullptr;
+    return std::make_unique<HandleFile>(std::move(handle));
+}
+
+std::unique_ptr<File> WinFileSystem::createWrite(const std::string& path, std::uint32_t& error) {
+    UniqueHandle handle = openHandle(path, GENERIC_WRITE, 0, CREATE_ALWAYS, error);
+    if (!handle) return nullptr;
+    return std::make_unique<HandleFile>(std::move(handle));
+}
+
+std::unique_ptr<File> WinFileSystem::openAppend(const std::string& path, std::uint32_t& error) {
+    UniqueHandle handle =
+        openHandle(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, error);
+    if (!handle) return nullptr;
+    return std::make_unique<TextAppendFile>(std::move(handle));
+}
+
+std::optional<FileEntry> WinFileSystem::find(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    UniqueFindHandle search(::FindFirstFileA(path.c_str(), &data));
+    if (!search) return std::nullopt;
+    return toEntry(data);
+}
+
+std::vector<FileEntry> WinFileSystem::list(const std::string& pattern) {
+    std::vector<FileEntry> entries;
+    WIN32_FIND_DATAA data;
+    UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &data));
+    if (!search) return entries;
+    do {
+        entries.push_back(toEntry(data));
+    } while (::FindNextFileA(search.get(), &data));
+    return entries;
+}
+
+bool WinFileSystem::createDirectory(const std::string& path, std::uint32_t& error) {
+    const bool created = ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+    error = created ? 0 : ::GetLastError();
+    return created;
+}
+
+bool WinFileSystem::removeDirectory(const std::string& path) {
+    return ::RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+bool WinFileSystem::deleteFile(const std::string& path) {
+    return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+std::optional<std::string> WinFileSystem::fullPathName(const std::string& path) {
+    return growingPathCall([&](char* buffer, DWORD size) {
+        return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr);
+    });
+}
+
+std::optional<std::string> WinFileSystem::longPathName(const std::string& path) {
+    return growingPathCall([&](char* buffer, DWORD size) { return ::GetLongPathNameA(path.c_str(), buffer, size); });
+}
+
+std::optional<std::string> WinFileSystem::shortPathName(const std::string& path) {
+    return growingPathCall([&](char* buffer, DWORD size) { return ::GetShortPathNameA(path.c_str(), buffer, size); });
+}
+
+TempPathResult WinFileSystem::tempPath() {
+    TempPathResult result;
+    std::string buffer(MAX_PATH + 1, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ::SetLastError(ERROR_SUCCESS);
+        const DWORD length = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+        result.error = ::GetLastError();
+        result.length = length;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            result.path = buffer;
+            return result;
+        }
+        buffer.assign(static_cast<std::size_t>(length) + 1, '\0');
+    }
+    return result;
+}
+
+std::optional<std::string> WinFileSystem::tempFileName(const std::string& dir, const std::string& prefix,
+                                                       std::uint32_t& error) {
+    char buffer[MAX_PATH + 1] = {};
+    if (::GetTempFileNameA(dir.c_str(), prefix.c_str(), 0, buffer) == 0) {
+        error = ::GetLastError();
+        return std::nullopt;
+    }
+    error = 0;
+    return std::string(buffer);
+}
+
+std::string WinFileSystem::windowsDirectory() {
+    auto directory = growingPathCall([](char* buffer, DWORD size) {
+        return ::GetWindowsDirectoryA(buffer, static_cast<UINT>(size));
+    });
+    std::string result = directory.value_or(std::string());
+    if (!result.empty() && result.back() == '\\') result.pop_back();
+    return result;
+}
+
+bool WinFileSystem::setCurrentDirectory(const std::string& path) {
+    return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+}  // namespace zendra::win

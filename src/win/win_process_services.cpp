@@ -1,0 +1,152 @@
+#include "win_process_services.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "handles.h"
+#include "text_codec.h"
+
+namespace zendra::win {
+
+namespace {
+
+using LongPathNameWFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+using UserDefaultUiLanguageFn = LANGID(WINAPI*)();
+
+// An export of Kernel32.DLL, which every process has loaded, or nullptr.
+template <typename Fn>
+Fn kernelProcedure(const char* name) {
+    return findProcedure<Fn>(::GetModuleHandleW(L"Kernel32.DLL"), name);
+}
+
+// GetModuleFileName of the executable into a buffer that grows until the name fits.
+template <typename Char, typename Call>
+std::basic_string<Char> moduleFileName(Call call) {
+    std::basic_string<Char> buffer(MAX_PATH, Char());
+    while (buffer.size() <= 65536) {
+        const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        // A result that fills the buffer completely was truncated.
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+// A wide path service of the GetShortPathNameW kind, growing its buffer as asked.
+template <typename Call>
+std::optional<std::u16string> widePathCall(const std::u16string& path, Call call) {
+    const std::wstring input = toWide(path);
+    std::wstring buffer(MAX_PATH + 1, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD length = call(input.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::nullopt;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return fromWide(buffer);
+        }
+        buffer.assign(length + 1, L'\0');
+    }
+    return std::nullopt;
+}
+
+// The handlers registered through atNormalExit, and the lock guarding them.
+struct ExitHandlers {
+    std::mutex lock;
+    std::vector<std::function<void()>> handlers;
+};
+
+// Constructed before the trampoline is registered, so it outlives the trampoline's run.
+ExitHandlers& exitHandlers() {
+    static ExitHandlers instance;
+    return instance;
+}
+
+// Registered once per handler: each run takes the latest handler still pending, so the
+// handlers interleave correctly with other entries of the C runtime's exit list.
+void runLatestExitHandler() {
+    std::function<void()> handler;
+    {
+        ExitHandlers& registry = exitHandlers();
+        std::lock_guard<std::mutex> guard(registry.lock);
+        if (registry.handlers.empty()) return;
+        handler = std::move(registry.handlers.back());
+        registry.handlers.pop_back();
+    }
+    try {
+        if (handler) handler();
+    } catch (...) {
+        // An exit handler has nobody to report to; the others still run.
+    }
+}
+
+}  // namespace
+
+std::u16string WinProcessServices::moduleFileNameW() {
+    return fromWide(moduleFileName<wchar_t>(
+        [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); }));
+}
+
+std::string WinProcessServices::moduleFileNameA() {
+    return moduleFileName<char>([](char* buffer, DWORD size) { return ::GetModuleFileNameA(nullptr, buffer, size); });
+}
+
+bool WinProcessServices::hasWideLongPath() {
+    return kernelProcedure<LongPathNameWFn>("GetLongPathNameW") != nullptr;
+}
+
+std::optional<std::u16string> WinProcessServices::longPathNameW(const std::u16string& path) {
+    const auto longPathName = kernelProcedure<LongPathNameWFn>("GetLongPathNameW");
+    if (longPathName == nullptr) return std::nullopt;
+    return widePathCall(path, longPathName);
+}
+
+std::optional<std::u16string> WinProcessServices::shortPathNameW(const std::u16string& path) {
+    return widePathCall(path, [](LPCWSTR input, LPWSTR output, DWORD size) {
+        return ::GetShortPathNameW(input, output, size);
+    });
+}
+
+std::uint32_t WinProcessServices::userDefaultLcid() {
+    return ::GetUserDefaultLCID();
+}
+
+std::optional<std::uint16_t> WinProcessServices::userDefaultUiLanguage() {
+    const auto uiLanguage = kernelProcedure<UserDefaultUiLanguageFn>("GetUserDefaultUILanguage");
+    if (uiLanguage == nullptr) return std::nullopt;
+    return static_cast<std::uint16_t>(uiLanguage());
+}
+
+bool WinProcessServices::startProcess(const std::string& commandLine, std::uint32_t& error) {
+    // CreateProcessA may write into the command line, so it gets a private copy.
+    std::string writable = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                          nullptr, &startup, &info)) {
+        error = ::GetLastError();
+        return false;
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    error = 0;
+    return true;
+}
+
+void WinProcessServices::atNormalExit(std::function<void()> handler) {
+    ExitHandlers& registry = exitHandlers();
+    std::lock_guard<std::mutex> guard(registry.lock);
+    registry.handlers.push_back(std::move(handler));
+    if (std::atexit(runLatestExitHandler) != 0) registry.handlers.pop_back();
+}
+
+void WinProcessServices::exitProcess(int code) {
+    ::ExitProcess(static_cast<UINT>(code));
+}
+
+}  // namespace zendra::win

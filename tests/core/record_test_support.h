@@ -1,0 +1,178 @@
+// Helpers for tests of the configuration record: PE images with chosen section tables,
+// hand-built record bytes that remember which primitive each byte belongs to, and files
+// that misbehave.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "logger.h"
+#include "platform.h"
+
+namespace zendra::test {
+
+// Collects logged lines.
+class RecordingLog final : public Logger {
+public:
+    // Keeps the line.
+    void write(bool error, const std::string& text) override { lines.emplace_back(error, text); }
+    // The texts in order.
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const auto& line : lines) out.push_back(line.second);
+        return out;
+    }
+    std::vector<std::pair<bool, std::string>> lines;
+};
+
+// Writes value as width little-endian bytes at at, growing bytes when needed.
+inline void putLe(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value, int width) {
+    if (bytes.size() < at + static_cast<std::size_t>(width)) bytes.resize(at + static_cast<std::size_t>(width));
+    for (int i = 0; i < width; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// One section header of a test image.
+struct TestSection {
+    std::uint32_t rawOffset;
+    std::uint32_t rawSize;
+};
+
+// Where the headers of a test image lie.
+struct TestPeShape {
+    std::uint32_t peOffset = 0x80;
+    std::uint16_t optionalSize = 0xF0;
+};
+
+// A PE32+ image with the given section table; the file ends at the largest raw data end
+// (or behind the headers). Raw data is filled with a repeating pattern.
+inline std::vector<std::uint8_t> buildPe(const std::vector<TestSection>& sections, TestPeShape shape = {}) {
+    const std::size_t table = shape.peOffset + 24u + shape.optionalSize;
+    std::size_t end = table + 40 * sections.size();
+    for (const TestSection& s : sections) end = std::max<std::size_t>(end, std::size_t{s.rawOffset} + s.rawSize);
+    std::vector<std::uint8_t> b(end, 0);
+    for (std::size_t i = table + 40 * sections.size(); i < end; ++i) b[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    b[0] = 'M';
+    b[1] = 'Z';
+    putLe(b, 60, shape.peOffset, 4);
+    std::memcpy(b.data() + shape.peOffset, "PE\0\0", 4);
+    putLe(b, shape.peOffset + 4, 0x8664, 2);
+    putLe(b, shape.peOffset + 6, sections.size(), 2);
+    putLe(b, shape.peOffset + 20, shape.optionalSize, 2);
+    if (shape.optionalSize >= 112) {
+        putLe(b, shape.peOffset + 24, 0x20B, 2);
+        putLe(b, shape.peOffset + 24 + 108, 16, 4);
+    }
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const std::size_t h = table + 40 * i;
+        b[h] = '.';
+        b[h + 1] = static_cast<std::uint8_t>('a' + i);
+        putLe(b, h + 16, sections[i].rawSize, 4);
+        putLe(b, h + 20, sections[i].rawOffset, 4);
+    }
+    return b;
+}
+
+// A record built primitive by primitive; spans remember which failure text a truncation
+// inside each primitive must produce.
+class RecordBytes {
+public:
+    // One primitive's bytes and the failure text of a short read there.
+    struct Span {
+        std::size_t begin;
+        std::size_t end;
+        std::string failure;
+    };
+
+    // A 4-byte integer (read by readInt).
+    RecordBytes& i32(std::int64_t value) { return put(static_cast<std::uint64_t>(value), 4, "Internal Error: readInt"); }
+    // An 8-byte integer (read by readLong).
+    RecordBytes& i64(std::int64_t value) { return put(static_cast<std::uint64_t>(value), 8, "Internal Error: readLong"); }
+    // A length-prefixed 8-bit string.
+    RecordBytes& str(std::string_view text) {
+        i32(static_cast<std::int64_t>(text.size()));
+        return body(std::vector<std::uint8_t>(text.begin(), text.end()), "Internal Error: readString");
+    }
+    // A length-prefixed UTF-16LE string.
+    RecordBytes& wstr(std::u16string_view text) {
+        i32(static_cast<std::int64_t>(2 * text.size()));
+        std::vector<std::uint8_t> raw;
+        for (char16_t unit : text) {
+            raw.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+            raw.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+        return body(std::move(raw), "Internal Error: readWString");
+    }
+    // Bytes that belong to no primitive.
+    RecordBytes& raw(const std::vector<std::uint8_t>& data) {
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return *this;
+    }
+
+    std::vector<std::uint8_t> bytes;
+    std::vector<Span> spans;
+
+private:
+    RecordBytes& put(std::uint64_t value, int width, const char* failure) {
+        const std::size_t at = bytes.size();
+        putLe(bytes, at, value, width);
+        spans.push_back({at, bytes.size(), failure});
+        return *this;
+    }
+    RecordBytes& body(std::vector<std::uint8_t> data, const char* failure) {
+        const std::size_t at = bytes.size();
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        if (!data.empty()) spans.push_back({at, bytes.size(), failure});
+        return *this;
+    }
+};
+
+// A file over bytes whose behaviour can be spoiled: reads hand out at most chunk bytes,
+// fail with readError after failAfter bytes, seeks can fail, and the size can be unknown.
+class QuirkyFile final : public File {
+public:
+    // Serves data.
+    explicit QuirkyFile(std::vector<std::uint8_t> data) : data_(std::move(data)) {}
+    // Reads within the limits set below.
+    IoResult read(void* buffer, std::size_t size) override {
+        IoResult result;
+        if (pos_ >= failAfter) return {0, readError, false};
+        const std::size_t limit = std::min<std::size_t>({size, chunk, failAfter - pos_});
+        if (pos_ < data_.size()) result.bytes = std::min(limit, data_.size() - pos_);
+        if (result.bytes > 0) std::memcpy(buffer, data_.data() + pos_, result.bytes);
+        pos_ += result.bytes;
+        return result;
+    }
+    // Always fails.
+    IoResult write(const void*, std::size_t) override { return {0, 5, false}; }
+    // Fails when seekWorks is false.
+    bool seek(std::uint64_t position) override {
+        if (!seekWorks) return false;
+        pos_ = static_cast<std::size_t>(position);
+        return true;
+    }
+    // The current position.
+    std::uint64_t position() override { return pos_; }
+    // The size, or nullopt when sizeKnown is false.
+    std::optional<std::uint64_t> size() override {
+        if (!sizeKnown) return std::nullopt;
+        return data_.size();
+    }
+
+    std::size_t chunk = SIZE_MAX;
+    std::size_t failAfter = SIZE_MAX;
+    std::uint32_t readError = 0;
+    bool seekWorks = true;
+    bool sizeKnown = true;
+
+private:
+    std::vector<std::uint8_t> data_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace zendra::test

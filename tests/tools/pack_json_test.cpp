@@ -1,0 +1,204 @@
+#include "pack_json.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "pack_dump.h"
+#include "pack_test_support.h"
+
+namespace zendra::pack {
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using Strings = std::vector<std::pair<std::int32_t, std::string>>;
+using Messages = std::vector<std::pair<std::int32_t, std::u16string>>;
+
+Package parse(const std::string& json, std::vector<std::string>& notes,
+              const std::filesystem::path& base = std::filesystem::path(".")) {
+    return packageFromJson(json, base, notes);
+}
+
+Package parse(const std::string& json) {
+    std::vector<std::string> notes;
+    return parse(json, notes);
+}
+
+std::string refusal(const std::string& json) {
+    try {
+        parse(json);
+    } catch (const PackError& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+TEST(PackJson, NamesAndIdsResolveAndKeepJsonOrder) {
+    const Package p = parse(R"({"strings": {"launcherType": 1, "9999": "custom", "classPath": "A1a.jar", "-5": "x"},
+                                "messages": {"msgCaption": "Setup", "107": "same id, other table"}})");
+    EXPECT_EQ(p.strings, (Strings{{107, "1"}, {9999, "custom"}, {121, "A1a.jar"}, {-5, "x"}}));
+    EXPECT_EQ(p.messages, (Messages{{20013, u"Setup"}, {107, u"same id, other table"}}));
+    EXPECT_EQ(p.integrityFlag, 1);
+}
+
+TEST(PackJson, ValueFormsBecomeTheTextTheLauncherParses) {
+    const Package p = parse(R"({"strings": [
+        ["splashWidth", 640], ["statusX", -12], ["splashScreen", true], ["splashTopMost", false],
+        ["statusColor", [255, 128, 0]], ["versionColor", "0,0,255"], ["9000", [1, 2, 3]],
+        ["launcherType", "12abc"], ["applicationName", {"hex": "E4f600"}], ["statusText", "\u00e4"]]})");
+    EXPECT_EQ(p.strings, (Strings{{141, "640"}, {10109, "-12"}, {108, "1"}, {147, "0"}, {10114, "255,128,0"},
+                                  {10121, "0,0,255"}, {9000, "1,2,3"}, {107, "12abc"},
+                                  {101, std::string("\xE4\xF6\0", 3)}, {10111, "\xC3\xA4"}}));
+}
+
+TEST(PackJson, PairsAllowRepeatedIdsWhileObjectsRefuseThem) {
+    const Package p = parse(R"({"strings": [["launcherType", 1], [107, "5"]],
+                                "messages": [[20013, "a"], ["msgCaption", "b"]]})");
+    EXPECT_EQ(p.strings, (Strings{{107, "1"}, {107, "5"}}));
+    EXPECT_EQ(p.messages, (Messages{{20013, u"a"}, {20013, u"b"}}));
+    EXPECT_THAT(refusal(R"({"strings": {"launcherType": 1, "launcherType": 5}})"),
+                HasSubstr("\"launcherType\" appears twice in one object; use the [[key, value], ...] form"));
+}
+
+TEST(PackJson, MessagesAreWrittenAsUtf16) {
+    const Package p = parse(R"({"messages": {"20016": "Gr\u00fc\u00dfe \ud83d\ude00", "20001": {"utf16le": "00d84100"}},
+        "languages": [{"key": "de_AT", "messages": [["msgCaption", "Servus"], [20013, "2"]]}, {"key": ""}]})");
+    EXPECT_EQ(p.messages, (Messages{{20016, u"Gr\u00FC\u00DFe \U0001F600"}, {20001, std::u16string{0xD800, u'A'}}}));
+    ASSERT_EQ(p.languages.size(), 2u);
+    EXPECT_EQ(p.languages[0].key, "de_AT");
+    EXPECT_EQ(p.languages[0].messages, (Messages{{20013, u"Servus"}, {20013, u"2"}}));
+    EXPECT_EQ(p.languages[1].key, "");
+    EXPECT_TRUE(p.languages[1].messages.empty());
+}
+
+TEST(PackJson, MistakesAreRefusedNamingTheEntry) {
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"strings": {"launcherTyp": 1}})", "strings[\"launcherTyp\"]: unknown property name \"launcherTyp\""},
+        {R"({"strings": {"msgCaption": "x"}})", "\"msgCaption\" is a message; list it under \"messages\""},
+        {R"({"messages": {"classPath": "x"}})", "\"classPath\" is a string property, not a message"},
+        {R"({"strings": {"classPath": [1, 2, 3]}})", "only colour properties take [r, g, b]"},
+        {R"({"strings": {"statusColor": [1, 2]}})", "exactly three components"},
+        {R"({"strings": {"statusColor": [1, 2, 256]}})", "integers from 0 to 255"},
+        {R"({"strings": {"splashWidth": 1.5}})", "a string property value must be"},
+        {R"({"strings": {"splashWidth": null}})", "a string property value must be"},
+        {R"({"strings": [[2147483648, "x"]]})", "does not fit in 32 bits"},
+        {R"({"strings": [["a", "b", "c"]]})", "strings[0]: an entry must be a [key, value] pair"},
+        {R"({"strings": {"9": {"hex": "abc"}}})", "even number of hex digits"},
+        {R"({"messages": {"9": {"utf16le": "00d800"}}})", "whole UTF-16 code units"},
+        {R"({"messages": {"9": 5}})", "a message must be text"},
+        {R"({"string": {}})", "description: unknown member \"string\""},
+        {R"({"languages": [{"messages": {}}]})", "languages[0]: needs a \"key\" text"},
+        {R"({"files": [{"text": "x"}]})", "files[0]: needs a \"name\" text"},
+        {R"({"files": [{"name": "a", "text": "x", "hex": "00"}]})", "exactly one of \"source\", \"text\" or \"hex\""},
+        {R"({"files": [{"name": "a", "text": "x", "size": 2}]})", "\"size\" 2 does not match the data (1 bytes)"},
+        {R"({"integrity": "yes"})", "integrity: must be true, false or a 32-bit integer"},
+        {R"({"strings": {"a": 1},})", "invalid JSON: "},
+        {R"([1, 2])", "description: must be an object"},
+    };
+    for (const auto& [json, expected] : cases) EXPECT_THAT(refusal(json), HasSubstr(expected)) << json;
+}
+
+TEST(PackJson, IntegrityFlagCanBeTurnedOff) {
+    EXPECT_EQ(parse(R"({"integrity": false})").integrityFlag, 0);
+    EXPECT_EQ(parse(R"({"integrity": true})").integrityFlag, 1);
+    EXPECT_EQ(parse(R"({"integrity": 7})").integrityFlag, 7);
+    EXPECT_EQ(parse("{}").integrityFlag, 1);
+}
+
+TEST(PackJson, IncludedFilesSetCountAndNamesUnlessGiven) {
+    const Package p = parse(R"({"strings": {"launcherType": 1},
+        "files": [{"name": "jre.tar.gz", "text": "tar"}, {"name": "lib\\a.dll", "hex": "5a00ff"},
+                  {"name": "empty.txt", "text": ""}]})");
+    EXPECT_EQ(p.strings, (Strings{{107, "1"}, {2002, "3"}, {2003, "jre.tar.gz;lib\\a.dll;empty.txt"}}));
+    ASSERT_EQ(p.files.size(), 3u);
+    EXPECT_EQ(p.files[0].data, (std::vector<std::uint8_t>{'t', 'a', 'r'}));
+    EXPECT_EQ(p.files[1].data, (std::vector<std::uint8_t>{0x5A, 0x00, 0xFF}));
+    EXPECT_TRUE(p.files[2].data.empty());
+
+    const Package explicitNames = parse(R"({"strings": {"includedFileNames": "x.dll;;y.dll"},
+        "files": [{"name": "x.dll", "text": "x"}, {"name": "y.dll", "text": "y"}]})");
+    EXPECT_EQ(explicitNames.strings, (Strings{{2003, "x.dll;;y.dll"}, {2002, "2"}}));
+    EXPECT_EQ(parse(R"({"files": []})").strings, Strings{});
+}
+
+TEST(PackJson, FileSourcesAreReadRelativeToTheDescription) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "data");
+    test::writeBytes(dir / "data" / "native.dll", {0, 1, 2, 0x5A});
+    std::vector<std::string> notes;
+    const Package p = parse(R"({"files": [{"name": "native.dll", "source": "data/native.dll", "size": 4}]})", notes,
+                            dir.path());
+    ASSERT_EQ(p.files.size(), 1u);
+    EXPECT_EQ(p.files[0].data, (std::vector<std::uint8_t>{0, 1, 2, 0x5A}));
+    EXPECT_THROW(parse(R"({"files": [{"name": "x", "source": "data/missing.dll"}]})", notes, dir.path()), PackError);
+}
+
+TEST(PackJson, IncludedFileNamesMustStayInsideTheTargetDirectory) {
+    for (const char* name : {"..\\\\x", "a\\\\..\\\\b", "C:x", "\\\\abs", "/abs", "a;b", "a/b", "", "a\\\\\\\\b",
+                             ".", "a\\\\", "tab\\t"}) {
+        const std::string json = std::string(R"({"files": [{"name": ")") + name + R"(", "text": "x"}]})";
+        EXPECT_THAT(refusal(json), HasSubstr("files[0]: ")) << name;
+    }
+    std::vector<std::string> notes;
+    parse(R"({"files": [{"name": "a..b\\c.txt", "text": "x"}, {"name": "a\\b\\c.txt", "text": "x"}]})", notes);
+    EXPECT_THAT(notes, ElementsAre(HasSubstr("files[1]: the launcher creates only the first directory level")));
+}
+
+// A package with everything the dump must carry over, including what JSON text cannot hold.
+Package awkwardPackage() {
+    Package p;
+    p.integrityFlag = 0;
+    p.strings = {{107, "1"},          {107, "5"},          {141, "007"},  {142, "-7"}, {9999, "free text"},
+                 {101, "caf\xE9"},    {10114, "255,0,0"}, {20013, "id of a message, as a string"}};
+    p.messages = {{20013, u"Setup \U0001F600"}, {20016, std::u16string{0xDC00, u'x'}}, {107, u"message 107"}};
+    p.languages = {{"de", {{20013, u"Inst"}, {20013, u"Inst 2"}}}, {"", {}}};
+    return p;
+}
+
+TEST(PackJsonOut, DescriptionPacksBackToTheSameRecord) {
+    const Package original = awkwardPackage();
+    const std::string text = packageToJson(original, std::nullopt).dump(2);
+    const Package again = parse(text);
+    EXPECT_EQ(encodeRecord(again), encodeRecord(original)) << text;
+}
+
+TEST(PackJsonOut, UsesCatalogueNamesPerTableAndReadableValues) {
+    Package p = awkwardPackage();
+    p.strings.erase(p.strings.begin() + 1);  // no repeated id left in the string table
+    Json json = packageToJson(p, std::nullopt);
+    EXPECT_EQ(json["integrity"], false);
+    Json& strings = json["strings"];
+    ASSERT_TRUE(strings.is_object());
+    EXPECT_EQ(strings["launcherType"], 1);
+    EXPECT_EQ(strings["splashWidth"], "007") << "only plain decimal text becomes a number";
+    EXPECT_EQ(strings["splashHeight"], -7);
+    EXPECT_EQ(strings["9999"], "free text");
+    EXPECT_EQ(strings["applicationName"], Json({{"hex", "636166e9"}}));
+    EXPECT_EQ(strings["statusColor"], "255,0,0");
+    EXPECT_EQ(strings["20013"], "id of a message, as a string");
+    Json& messages = json["messages"];
+    EXPECT_EQ(messages["msgCaption"], "Setup \xF0\x9F\x98\x80");
+    EXPECT_EQ(messages["msgDataDamaged"], Json({{"utf16le", "00dc7800"}}));
+    EXPECT_EQ(messages["107"], "message 107");
+    EXPECT_EQ(json["languages"][0]["messages"],
+              Json::parse(R"([["msgCaption", "Inst"], ["msgCaption", "Inst 2"]])"));
+}
+
+TEST(PackJsonOut, FilesNameTheirExtractedCopies) {
+    Package p;
+    p.files = {{"lib\\a.dll", {1, 2}}, {"b.txt", {}}};
+    test::TempDir dir;
+    extractFiles(p, dir.path());
+    Json withSources = packageToJson(p, dir.path());
+    EXPECT_EQ(withSources["files"][0]["source"], (dir / "lib" / "a.dll").string());
+    EXPECT_EQ(withSources["files"][1]["size"], 0);
+    std::vector<std::string> notes;
+    const Package again = parse(withSources.dump(), notes);
+    ASSERT_EQ(again.files.size(), 2u);
+    EXPECT_EQ(again.files[0].data, p.files[0].data);
+    EXPECT_EQ(again.files[0].name, "lib\\a.dll");
+    EXPECT_FALSE(packageToJson(p, std::nullopt)["files"][0].contains("source"));
+}
+
+}  // namespace
+}  // namespace zendra::pack

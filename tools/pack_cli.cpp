@@ -1,0 +1,165 @@
+#include "pack_cli.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "pack_dump.h"
+#include "pack_json.h"
+#include "pe_image.h"
+
+namespace zendra::pack {
+namespace {
+
+constexpr const char* kUsage = R"(usage:
+  zendra-pack LAUNCHER.exe DESCRIPTION.json OUTPUT.exe
+      Writes OUTPUT.exe: the launcher's PE image (anything appended behind its last
+      section is dropped), the configuration record and the included files.
+  zendra-pack --dump PACKAGED.exe [--extract-dir DIR] [--output FILE.json]
+      Prints the description of a packaged executable (to FILE.json with --output) and
+      reports on stderr whether the integrity checksum matches. --extract-dir writes the
+      included files below DIR and lets the description name them as "source".
+  zendra-pack --verify PACKAGED.exe
+      Checks the integrity checksum; exit code 0 when it matches or the flag is off.
+  zendra-pack --help
+
+Description (UTF-8 JSON; every member is optional):
+  {
+    "integrity": true,
+    "strings": {
+      "launcherType": 1,
+      "classPath": "A1lib\\app.jar",
+      "statusColor": [255, 128, 0],
+      "versionColor": "0,0,255",
+      "9000": {"hex": "e4f6fc"}
+    },
+    "messages": { "msgCaption": "Setup", "20016": "Die Daten sind beschädigt." },
+    "languages": [ { "key": "de", "messages": { "msgCaption": "Installation" } } ],
+    "files": [
+      { "name": "jre.tar.gz", "source": "build/jre.tar.gz" },
+      { "name": "lib\\native.dll", "source": "native.dll" },
+      { "name": "readme.txt", "text": "hello" }
+    ]
+  }
+Keys are catalogue names or decimal ids; the record keeps the JSON order. Tables may also
+be arrays of [key, value] pairs, which allows an id twice. String properties are written as
+the given bytes (the launcher reads them as ANSI text; use {"hex": ...} for exact bytes);
+integers and booleans become decimal text, [r, g, b] becomes "r,g,b". Messages are written
+as UTF-16LE ({"utf16le": hex} for raw code units). Included files are written XOR 0x5A and
+set properties 2002 and 2003 unless those are given explicitly. "source" paths are relative
+to the description's directory. "integrity": false writes flag 0 (the checksum is still
+filled in).
+)";
+
+std::optional<std::vector<std::uint8_t>> readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return data;
+}
+
+std::vector<std::uint8_t> mustRead(const std::filesystem::path& path) {
+    std::optional<std::vector<std::uint8_t>> data = readFile(path);
+    if (!data) throw PackError("cannot read \"" + path.string() + "\"");
+    return std::move(*data);
+}
+
+void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.close();
+    if (!out) throw PackError("cannot write \"" + path.string() + "\"");
+}
+
+void printNotes(const std::vector<std::string>& notes, std::ostream& err) {
+    for (const std::string& note : notes) err << note << '\n';
+}
+
+int pack(const std::vector<std::string>& args, std::ostream& err) {
+    const std::vector<std::uint8_t> launcher = mustRead(args[0]);
+    const std::vector<std::uint8_t> text = mustRead(args[1]);
+    std::vector<std::string> notes;
+    const std::filesystem::path baseDir = std::filesystem::path(args[1]).parent_path();
+    const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes);
+    const std::vector<std::uint8_t> packaged = packageExecutable(launcher, package, notes);
+    printNotes(notes, err);
+    writeFile(args[2], packaged);
+    return 0;
+}
+
+// Options of --dump after the file name.
+struct DumpOptions {
+    std::optional<std::filesystem::path> extractDir;
+    std::optional<std::filesystem::path> output;
+};
+
+std::optional<DumpOptions> dumpOptions(const std::vector<std::string>& args) {
+    DumpOptions options;
+    for (std::size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return std::nullopt;
+        if (args[i] == "--extract-dir") {
+            options.extractDir = args[i + 1];
+        } else if (args[i] == "--output" || args[i] == "-o") {
+            options.output = args[i + 1];
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+int dump(const std::vector<std::string>& args, const DumpOptions& options, std::ostream& out, std::ostream& err) {
+    const PackageDump result = readPackage(mustRead(args[1]));
+    if (options.extractDir) extractFiles(result.package, *options.extractDir);
+    const std::string text =
+        packageToJson(result.package, options.extractDir).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    printNotes(result.notes, err);
+    err << describe(result.integrity) << '\n';
+    if (options.output) {
+        writeFile(*options.output, std::vector<std::uint8_t>(text.begin(), text.end()));
+    } else {
+        out << text;
+    }
+    return 0;
+}
+
+int verify(const std::string& path, std::ostream& out) {
+    const PackageDump result = readPackage(mustRead(path));
+    out << describe(result.integrity) << '\n';
+    return result.integrity.matches() || result.integrity.flag == 0 ? 0 : 1;
+}
+
+int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        out << kUsage;
+        return 0;
+    }
+    if (args.size() >= 2 && args[0] == "--dump") {
+        if (std::optional<DumpOptions> options = dumpOptions(args)) return dump(args, *options, out, err);
+    } else if (args.size() == 2 && args[0] == "--verify") {
+        return verify(args[1], out);
+    } else if (args.size() == 3 && !args[0].starts_with("-")) {
+        return pack(args, err);
+    }
+    err << "zendra-pack: bad arguments (see zendra-pack --help)\n";
+    return 2;
+}
+
+}  // namespace
+
+int runPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        return dispatch(args, out, err);
+    } catch (const PackError& e) {
+        err << "zendra-pack: " << e.what() << '\n';
+    } catch (const std::exception& e) {
+        err << "zendra-pack: unexpected failure: " << e.what() << '\n';
+    }
+    return 1;
+}
+
+std::string usageText() { return kUsage; }
+
+}  // namespace zendra::pack

@@ -1,0 +1,59 @@
+// What the packaging tool writes behind a launcher: the configuration record and the
+// included files, and the byte encoding of both.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "record.h"
+
+namespace zendra::pack {
+
+// A refusal or failure of the tool; what() is the one-line message shown to the user.
+class PackError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One file carried behind the record; name is relative, "\\" separating one directory level.
+struct IncludedFile {
+    std::string name;
+    std::vector<std::uint8_t> data;
+};
+
+// Everything a packaged launcher carries, in record order (duplicates kept).
+struct Package {
+    std::int32_t integrityFlag = 1;
+    std::vector<std::pair<std::int32_t, std::string>> strings;
+    std::vector<std::pair<std::int32_t, std::u16string>> messages;
+    std::vector<LanguageBlock> languages;
+    std::vector<IncludedFile> files;
+};
+
+// Mask applied to every byte of included-file data.
+inline constexpr std::uint8_t kIncludedFileMask = 0x5A;
+
+// Offset of the first byte covered by the checksum, counted from the record's start.
+inline constexpr std::size_t kCoveredStart = 20;
+
+// Record bytes (fields 1 to 10) followed by the included-file data, with the checksum
+// and the covered length filled in (the checksum is written whatever the flag says).
+std::vector<std::uint8_t> encodeRecord(const Package& package);
+
+// Why name cannot be used as an included file's relative name ("..", a drive, a leading
+// separator, an empty part); nullopt when it is safe. Both "\\" and "/" count as separators.
+std::optional<std::string> unsafeNameReason(std::string_view name);
+
+// The host path of an included file's relative name below dir ("\\" and "/" separate levels).
+std::filesystem::path hostPath(const std::filesystem::path& dir, std::string_view name);
+
+// CRC-32 (zlib) of bytes.
+std::uint32_t checksum(const std::uint8_t* bytes, std::size_t size);
+
+}  // namespace zendra::pack

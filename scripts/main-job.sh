@@ -43,3 +43,11 @@ if [ -n "$logpath" ]; then
   echo "-- diagnostic log ($logpath):"
   sed 's/^/   /' "$unixlog"
 fi
+
+if [ "$code" -eq 83 ]; then
+  echo "== The packaged launcher read its record, wrote its log and reported its configured"
+  echo "   'no runtime' text: this build does not locate a Java runtime yet (exit code 83)."
+  exit 0
+fi
+echo "== unexpected exit code $code" >&2
+exit 1

@@ -1,6 +1,7 @@
 #include "entry.h"
 
 #include "errors.h"
+#include "jvm_loader.h"
 #include "launcher.h"
 #include "property_ids.h"
 #include "text.h"
@@ -8,18 +9,18 @@
 namespace zendra {
 namespace {
 
-constexpr int kWordSize = static_cast<int>(sizeof(void*) * 8);
 constexpr int kExitNoRuntime = 83;
 
-// The common part of every flow after the entry's own markers: split, start up,
-// and, until a runtime can be located, end in the launcher's "no runtime" path.
+// The common part of every flow after the entry's own markers: split, start up, find and
+// load the Java runtime. Creating the VM is not part of this build yet, so a loaded
+// runtime ends in the "VM could not be started" text.
 int startAndReport(Launcher& l, const std::u16string& commandLine) {
     ArgumentList args;
     splitCommandLine(commandLine, args);
     launcherInit(l, &args);
-    l.log.message("No Java runtime can be located by this build");
-    showPropertyError(l, prop::errorNoJvm, std::to_string(kWordSize));
-    fatalExit(l, kExitNoRuntime);
+    if (!LoadDLL(l, true, std::nullopt, false)) fatalExit(l, kExitNoRuntime);
+    l.log.message("Creating the Java VM is not available in this build");
+    fatalPropertyWithArgument(l, prop::errorVmStart);
 }
 
 }  // namespace

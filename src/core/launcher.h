@@ -37,6 +37,15 @@ struct Launcher {
     std::function<void()> hideSplash;    // set while a splash screen can be shown
     std::optional<std::string> executablePathCache;
     std::optional<std::string> executableDirCache;
+
+    // The Java runtime, as published by LoadDLL.
+    std::string jvmHome;                 // "<dir of java.exe>\\.." form; empty before the first attempt
+    LibraryRef jvmLibrary = nullptr;     // the loaded VM library
+    void* createJavaVm = nullptr;        // its JNI_CreateJavaVM export
+    int jvmLocationKind = 0;             // LocationKind of the last LoadDLL attempt (0: none)
+    std::string jvmJavaExe;              // the java.exe of the last LoadDLL attempt
+    bool useVersionCache = true;         // the version-cache switch: checkJavaExe may read the cache
+    int wordSize = static_cast<int>(sizeof(void*) * 8);  // 64 or 32: the runtimes this build can load
 };
 
 // Reads the configuration record of the own executable into the store; returns property 107.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zendra {
@@ -84,6 +85,8 @@ public:
     virtual std::string windowsDirectory() = 0;
     // Makes path the process's current directory.
     virtual bool setCurrentDirectory(const std::string& path) = 0;
+    // The system's search for an executable file name on the search path; nullopt when not found.
+    virtual std::optional<std::string> searchPath(const std::string& fileName) = 0;
 };
 
 // The process environment (8-bit names and values).
@@ -92,8 +95,66 @@ public:
     virtual ~Environment() = default;
     // The value of a variable, or nullopt when unset.
     virtual std::optional<std::string> get(const std::string& name) = 0;
-    // Sets (or with nullopt removes) a variable.
-    virtual bool set(const std::string& name, const std::optional<std::string>& value) = 0;
+    // Sets (or with nullopt removes) a variable in the operating system's environment;
+    // error receives the system code on failure.
+    virtual bool set(const std::string& name, const std::optional<std::string>& value, std::uint32_t& error) = 0;
+    // Updates the C runtime's copy of the environment with "NAME=value".
+    virtual void setRuntimeCopy(const std::string& assignment) = 0;
+    // Every variable of the process environment block as name and value, in block order.
+    virtual std::vector<std::pair<std::string, std::string>> block() = 0;
+};
+
+// The two registry hives the launchers use.
+enum class Hive { CurrentUser, LocalMachine };
+
+// Registry value types the launchers read and write.
+enum class RegType : std::uint32_t { String = 1, Binary = 3, Dword = 4 };
+
+// A registry value as stored: its type and its raw bytes.
+struct RegValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+// A registry key's sub-key name and last-write time.
+struct RegSubKey {
+    std::string name;
+    std::uint64_t lastWriteTime = 0;
+};
+
+// The registry (8-bit names, the view of the build's own word size). Every call opens the
+// key, does its work and closes the key again.
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // Whether a key exists (opened for reading).
+    virtual bool keyExists(Hive hive, const std::string& key) = 0;
+    // A value of a key; nullopt when the key or the value is missing.
+    virtual std::optional<RegValue> queryValue(Hive hive, const std::string& key, const std::string& name) = 0;
+    // The sub-keys of a key in enumeration order; nullopt when the key is missing.
+    virtual std::optional<std::vector<RegSubKey>> subKeys(Hive hive, const std::string& key) = 0;
+    // The value names of a key in enumeration order; nullopt when the key is missing.
+    virtual std::optional<std::vector<std::string>> valueNames(Hive hive, const std::string& key) = 0;
+    // Creates the key (and missing parents) without setting a value; false on failure.
+    virtual bool createKey(Hive hive, const std::string& key) = 0;
+    // Creates the key when missing and sets a value; false when either fails.
+    virtual bool setValue(Hive hive, const std::string& key, const std::string& name, RegType type,
+                          const std::vector<std::uint8_t>& data) = 0;
+    // Deletes a value; false when it cannot be deleted.
+    virtual bool deleteValue(Hive hive, const std::string& key, const std::string& name) = 0;
+};
+
+// Opaque handle of a loaded library (HMODULE on Windows).
+using LibraryRef = void*;
+
+// Loading native libraries into the process.
+class Libraries {
+public:
+    virtual ~Libraries() = default;
+    // Loads a library by full path; nullptr and the system error code on failure.
+    virtual LibraryRef load(const std::string& path, std::uint32_t& error) = 0;
+    // An export of a loaded library by name, or nullptr.
+    virtual void* symbol(LibraryRef library, const char* name) = 0;
 };
 
 // Wall clock.
@@ -127,6 +188,8 @@ public:
     virtual void writeStderr(const std::string& text) = 0;
     // Writes UTF-16 text to standard error and flushes.
     virtual void writeStderrW(const std::u16string& text) = 0;
+    // Writes 8-bit text to standard output and flushes.
+    virtual void writeStdout(const std::string& text) = 0;
 };
 
 // Result of converting UTF-16 to an 8-bit code page.
@@ -149,6 +212,14 @@ public:
     virtual std::u16string fromFileCodePage(const std::string& text) = 0;
 };
 
+// How a hidden child process ended.
+struct ChildRun {
+    bool started = false;         // false: the process could not be created (see error)
+    std::uint32_t error = 0;      // system error code when it could not be created
+    std::uint32_t exitCode = 0;   // the exit code after the wait (259 when it was still running)
+    bool terminated = false;      // it outlived the time-out and was terminated with exit code 1
+};
+
 // The running process itself: its module, locale, children and end.
 class ProcessServices {
 public:
@@ -169,6 +240,10 @@ public:
     virtual std::optional<std::uint16_t> userDefaultUiLanguage() = 0;
     // Starts a process from a command line without waiting; error receives the system code.
     virtual bool startProcess(const std::string& commandLine, std::uint32_t& error) = 0;
+    // Runs a command line hidden, standard input and output none and standard error into
+    // stderrFile (created anew, shared) when given; waits at most timeoutMs, terminating it then.
+    virtual ChildRun runHidden(const std::string& commandLine, const std::optional<std::string>& stderrFile,
+                               std::uint32_t timeoutMs) = 0;
     // Registers a handler that runs at normal (C runtime) process exit.
     virtual void atNormalExit(std::function<void()> handler) = 0;
     // Ends the process at once; exit handlers do not run.
@@ -183,6 +258,8 @@ struct Platform {
     UserInterface& ui;
     TextCodec& codec;
     ProcessServices& process;
+    Registry& registry;
+    Libraries& libraries;
 };
 
 }  // namespace zendra

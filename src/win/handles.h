@@ -71,12 +71,23 @@ struct ModuleHandleTraits {
     static void close(Value value) noexcept { ::FreeLibrary(value); }
 };
 
+// Registry keys opened or created with RegOpenKeyEx / RegCreateKeyEx (never a predefined
+// root such as HKEY_CURRENT_USER, which is not closed).
+struct RegistryKeyTraits {
+    using Value = HKEY;
+    static Value invalid() noexcept { return nullptr; }
+    static bool isInvalid(Value value) noexcept { return value == nullptr; }
+    static void close(Value value) noexcept { ::RegCloseKey(value); }
+};
+
 // An owned kernel object handle.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 // An owned directory search.
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 // An owned loaded module.
 using UniqueModule = UniqueResource<ModuleHandleTraits>;
+// An owned open registry key.
+using UniqueRegKey = UniqueResource<RegistryKeyTraits>;
 
 // Looks up an exported function by name and casts it to the function pointer type Fn;
 // nullptr when module is null or the export is missing.

@@ -18,3 +18,9 @@
 #endif
 
 #include <windows.h>
+
+// With UNICODE defined the SDK headers declare only the wide form of this function; the
+// 8-bit form is exported by Kernel32.DLL all the same.
+#ifdef __cplusplus
+extern "C" WINBASEAPI LPCH WINAPI GetEnvironmentStringsA(VOID);
+#endif

@@ -1,8 +1,24 @@
 #include "win_environment.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
 #include "win32.h"
 
 namespace zendra::win {
+
+namespace {
+
+// Releases a block from GetEnvironmentStringsA.
+struct EnvironmentBlockFree {
+    void operator()(char* block) const noexcept { ::FreeEnvironmentStringsA(block); }
+};
+
+// An owned copy of the process environment block.
+using EnvironmentBlock = std::unique_ptr<char, EnvironmentBlockFree>;
+
+}  // namespace
 
 std::optional<std::string> WinEnvironment::get(const std::string& name) {
     std::string buffer(256, '\0');
@@ -25,8 +41,32 @@ std::optional<std::string> WinEnvironment::get(const std::string& name) {
     return std::nullopt;
 }
 
-bool WinEnvironment::set(const std::string& name, const std::optional<std::string>& value) {
-    return ::SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr) != FALSE;
+bool WinEnvironment::set(const std::string& name, const std::optional<std::string>& value, std::uint32_t& error) {
+    const bool done = ::SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr) != FALSE;
+    error = done ? 0 : ::GetLastError();
+    return done;
+}
+
+void WinEnvironment::setRuntimeCopy(const std::string& assignment) {
+    ::_putenv(assignment.c_str());
+}
+
+std::vector<std::pair<std::string, std::string>> WinEnvironment::block() {
+    std::vector<std::pair<std::string, std::string>> variables;
+    const EnvironmentBlock strings(::GetEnvironmentStringsA());
+    if (!strings) return variables;
+    // "NAME=value\0" entries, one after another, ended by an empty entry.
+    for (const char* entry = strings.get(); *entry != '\0'; entry += std::strlen(entry) + 1) {
+        // Entries that start with '=' record the current directory of each drive.
+        if (*entry == '=') continue;
+        const char* equals = std::strchr(entry, '=');
+        if (equals == nullptr) {
+            variables.emplace_back(entry, std::string());
+        } else {
+            variables.emplace_back(std::string(entry, equals), std::string(equals + 1));
+        }
+    }
+    return variables;
 }
 
 }  // namespace zendra::win

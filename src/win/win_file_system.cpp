@@ -154,4 +154,10 @@ bool WinFileSystem::setCurrentDirectory(const std::string& path) {
     return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
 }
 
+std::optional<std::string> WinFileSystem::searchPath(const std::string& fileName) {
+    return growingPathCall([&](char* buffer, DWORD size) {
+        return ::SearchPathA(nullptr, fileName.c_str(), nullptr, size, buffer, nullptr);
+    });
+}
+
 }  // namespace zendra::win

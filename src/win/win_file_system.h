@@ -42,6 +42,9 @@ public:
     std::string windowsDirectory() override;
     // SetCurrentDirectoryA.
     bool setCurrentDirectory(const std::string& path) override;
+    // SearchPathA over the system's default search order, the name taken as given
+    // (no extension added).
+    std::optional<std::string> searchPath(const std::string& fileName) override;
 };
 
 }  // namespace zendra::win

@@ -6,7 +6,9 @@
 #include "win_clock.h"
 #include "win_environment.h"
 #include "win_file_system.h"
+#include "win_libraries.h"
 #include "win_process_services.h"
+#include "win_registry.h"
 #include "win_user_interface.h"
 
 namespace zendra::win {
@@ -30,7 +32,9 @@ private:
     WinUserInterface ui_;
     WinTextCodec codec_;
     WinProcessServices process_;
-    Platform platform_{fs_, env_, clock_, ui_, codec_, process_};
+    WinRegistry registry_;
+    WinLibraries libraries_;
+    Platform platform_{fs_, env_, clock_, ui_, codec_, process_, registry_, libraries_};
 };
 
 // The process's one WinPlatform. It is created on first use and destroyed only after the

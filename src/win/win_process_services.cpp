@@ -54,6 +54,22 @@ std::optional<std::u16string> widePathCall(const std::u16string& path, Call call
     return std::nullopt;
 }
 
+// A new file for a child's standard error, as an inheritable handle with read and write
+// access; an empty owner when the file cannot be created.
+UniqueHandle inheritableStderrFile(const std::string& path) {
+    const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    HANDLE duplicate = nullptr;
+    const HANDLE self = ::GetCurrentProcess();
+    if (!::DuplicateHandle(self, file.get(), self, &duplicate, 0, TRUE, DUPLICATE_SAME_ACCESS)) return {};
+    return UniqueHandle(duplicate);
+}
+
+// How long runHidden waits for a terminated child to be gone, so that it no longer holds
+// the standard error file when the caller reads or deletes it.
+constexpr DWORD terminationWaitMs = 5000;
+
 // The handlers registered through atNormalExit, and the lock guarding them.
 struct ExitHandlers {
     std::mutex lock;
@@ -136,6 +152,39 @@ bool WinProcessServices::startProcess(const std::string& commandLine, std::uint3
     UniqueHandle thread(info.hThread);
     error = 0;
     return true;
+}
+
+ChildRun WinProcessServices::runHidden(const std::string& commandLine, const std::optional<std::string>& stderrFile,
+                                       std::uint32_t timeoutMs) {
+    ChildRun run;
+    // Without a file the child simply has no standard error.
+    const UniqueHandle errorOutput = stderrFile ? inheritableStderrFile(*stderrFile) : UniqueHandle();
+    std::string writable = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = nullptr;
+    startup.hStdError = errorOutput.get();
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                          &startup, &info)) {
+        run.error = ::GetLastError();
+        return run;
+    }
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    run.started = true;
+    ::WaitForSingleObject(process.get(), timeoutMs);
+    DWORD exitCode = 0;
+    if (::GetExitCodeProcess(process.get(), &exitCode)) run.exitCode = exitCode;
+    if (exitCode == STILL_ACTIVE) {
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), terminationWaitMs);
+        run.terminated = true;
+    }
+    return run;
 }
 
 void WinProcessServices::atNormalExit(std::function<void()> handler) {

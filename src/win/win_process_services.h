@@ -25,6 +25,12 @@ public:
     std::optional<std::uint16_t> userDefaultUiLanguage() override;
     // CreateProcessA inheriting handles, normal priority, not waiting.
     bool startProcess(const std::string& commandLine, std::uint32_t& error) override;
+    // CreateProcessA hidden, inheriting handles: no standard input or output, standard error
+    // into a new shared file when given (the child runs without one when it cannot be
+    // created). Waits timeoutMs; a child still running then is terminated with exit code 1
+    // and reported with exit code 259 (STILL_ACTIVE) and terminated set.
+    ChildRun runHidden(const std::string& commandLine, const std::optional<std::string>& stderrFile,
+                       std::uint32_t timeoutMs) override;
     // Runs handler from the C runtime's exit list (std::atexit), latest first.
     void atNormalExit(std::function<void()> handler) override;
     // ExitProcess.

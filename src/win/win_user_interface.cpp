@@ -73,6 +73,11 @@ void WinUserInterface::writeStderr(const std::string& text) {
     writeBytes(text);
 }
 
+void WinUserInterface::writeStdout(const std::string& text) {
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
 void WinUserInterface::writeStderrW(const std::u16string& text) {
     // Earlier 8-bit output must come first.
     std::fflush(stderr);

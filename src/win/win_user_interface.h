@@ -16,6 +16,8 @@ public:
                           BoxStyle style) override;
     // The bytes to the C runtime's stderr, then a flush.
     void writeStderr(const std::string& text) override;
+    // The C runtime's stdout, flushed.
+    void writeStdout(const std::string& text) override;
     // WriteConsoleW when standard error is a console; otherwise the text in the console
     // output code page (ANSI when there is none) to the C runtime's stderr.
     void writeStderrW(const std::u16string& text) override;

@@ -279,13 +279,26 @@ bool FakeFileSystem::setCurrentDirectory(const std::string& path) {
     return true;
 }
 
+std::optional<std::string> FakeFileSystem::searchPath(const std::string& fileName) {
+    for (const auto& dir : searchDirectories) {
+        std::string candidate = dir + (dir.empty() || dir.back() == '\\' ? "" : "\\") + fileName;
+        if (auto node = nodes_.find(lower(normalise(candidate, currentDirectory))); node != nodes_.end())
+            return normalise(candidate, currentDirectory);
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> FakeEnvironment::get(const std::string& name) {
     auto it = vars.find(name);
     if (it == vars.end()) return std::nullopt;
     return it->second;
 }
 
-bool FakeEnvironment::set(const std::string& name, const std::optional<std::string>& value) {
+bool FakeEnvironment::set(const std::string& name, const std::optional<std::string>& value, std::uint32_t& error) {
+    if (failingSets.count(name)) {
+        error = 8;
+        return false;
+    }
     if (value)
         vars[name] = *value;
     else
@@ -334,6 +347,32 @@ bool FakeProcess::startProcess(const std::string& commandLine, std::uint32_t& er
     return !startFails;
 }
 
+ChildRun FakeProcess::runHidden(const std::string& commandLine, const std::optional<std::string>& stderrFile,
+                               std::uint32_t timeoutMs) {
+    hiddenRuns.push_back(commandLine);
+    timeouts.push_back(timeoutMs);
+    std::string program = commandLine.substr(0, commandLine.find(' '));
+    if (program.size() >= 2 && program.front() == '"') {
+        const std::size_t close = commandLine.find('"', 1);
+        program = commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    auto it = scripts.find(lower(program));
+    ChildRun run;
+    if (it == scripts.end() || it->second.fails) {
+        run.error = 2;
+        return run;
+    }
+    run.started = true;
+    if (stderrFile && files != nullptr) files->addFile(*stderrFile, it->second.stderrText);
+    if (it->second.hangs) {
+        run.exitCode = 259;
+        run.terminated = true;
+    } else {
+        run.exitCode = it->second.exitCode;
+    }
+    return run;
+}
+
 void FakeProcess::runExitHandlers() {
     for (auto it = exitHandlers.rbegin(); it != exitHandlers.rend(); ++it) (*it)();
 }
@@ -348,6 +387,125 @@ std::string narrow(const std::u16string& text) {
     std::string out;
     for (char16_t c : text) out.push_back(c > 0xFF ? '?' : static_cast<char>(c));
     return out;
+}
+
+}  // namespace zendra::test
+
+namespace zendra::test {
+
+std::string FakeRegistry::keyOf(Hive hive, const std::string& key) {
+    std::string k = key;
+    while (!k.empty() && k.back() == '\\') k.pop_back();
+    return lower((hive == Hive::CurrentUser ? "hkcu\\" : "hklm\\") + k);
+}
+
+void FakeRegistry::addKey(Hive hive, const std::string& key, std::uint64_t lastWriteTime) {
+    std::string path = key;
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    for (std::size_t cut = 0; cut != std::string::npos;) {
+        cut = path.find('\\', cut + 1);
+        const std::string prefix = path.substr(0, cut);
+        const std::string k = keyOf(hive, prefix);
+        if (!keys_.count(k)) {
+            keys_[k].name = prefix.substr(prefix.find_last_of('\\') == std::string::npos ? 0 : prefix.find_last_of('\\') + 1);
+            order_.push_back(k);
+        }
+    }
+    keys_[keyOf(hive, path)].lastWriteTime = lastWriteTime;
+}
+
+bool FakeRegistry::keyExists(Hive hive, const std::string& key) { return keys_.count(keyOf(hive, key)) > 0; }
+
+std::optional<RegValue> FakeRegistry::queryValue(Hive hive, const std::string& key, const std::string& name) {
+    auto it = keys_.find(keyOf(hive, key));
+    if (it == keys_.end()) return std::nullopt;
+    for (const auto& [n, v] : it->second.values)
+        if (lower(n) == lower(name)) return v;
+    return std::nullopt;
+}
+
+std::optional<std::vector<RegSubKey>> FakeRegistry::subKeys(Hive hive, const std::string& key) {
+    const std::string k = keyOf(hive, key);
+    if (!keys_.count(k)) return std::nullopt;
+    std::vector<RegSubKey> out;
+    for (const auto& other : order_)
+        if (parentOf(other) == k) out.push_back({keys_[other].name, keys_[other].lastWriteTime});
+    return out;
+}
+
+std::optional<std::vector<std::string>> FakeRegistry::valueNames(Hive hive, const std::string& key) {
+    auto it = keys_.find(keyOf(hive, key));
+    if (it == keys_.end()) return std::nullopt;
+    std::vector<std::string> out;
+    for (const auto& [n, v] : it->second.values) out.push_back(n);
+    return out;
+}
+
+bool FakeRegistry::createKey(Hive hive, const std::string& key) {
+    if (readOnly) return false;
+    ++writes;
+    if (!keyExists(hive, key)) addKey(hive, key);
+    return true;
+}
+
+bool FakeRegistry::setValue(Hive hive, const std::string& key, const std::string& name, RegType type,
+                            const std::vector<std::uint8_t>& data) {
+    if (readOnly) return false;
+    ++writes;
+    if (!keyExists(hive, key)) addKey(hive, key);
+    auto& values = keys_[keyOf(hive, key)].values;
+    RegValue value{static_cast<std::uint32_t>(type), data};
+    for (auto& [n, v] : values) {
+        if (lower(n) == lower(name)) {
+            v = value;
+            return true;
+        }
+    }
+    values.emplace_back(name, value);
+    return true;
+}
+
+bool FakeRegistry::deleteValue(Hive hive, const std::string& key, const std::string& name) {
+    auto it = keys_.find(keyOf(hive, key));
+    if (it == keys_.end()) return false;
+    auto& values = it->second.values;
+    auto v = std::find_if(values.begin(), values.end(), [&](const auto& e) { return lower(e.first) == lower(name); });
+    if (v == values.end()) return false;
+    values.erase(v);
+    return true;
+}
+
+void FakeRegistry::setString(Hive hive, const std::string& key, const std::string& name, const std::string& value) {
+    setValue(hive, key, name, RegType::String, std::vector<std::uint8_t>(value.begin(), value.end()));
+    --writes;
+}
+
+std::optional<std::string> FakeRegistry::getString(Hive hive, const std::string& key, const std::string& name) {
+    auto value = queryValue(hive, key, name);
+    if (!value) return std::nullopt;
+    std::string text(value->data.begin(), value->data.end());
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
+LibraryRef FakeLibraries::load(const std::string& path, std::uint32_t& error) {
+    attempts.push_back(path);
+    auto it = libraries.find(lower(path));
+    if (it == libraries.end()) {
+        error = 126;
+        return nullptr;
+    }
+    if (it->second.loadError != 0) {
+        error = it->second.loadError;
+        return nullptr;
+    }
+    return &it->second;
+}
+
+void* FakeLibraries::symbol(LibraryRef library, const char* name) {
+    auto* lib = static_cast<FakeLibrary*>(library);
+    auto it = lib->exports.find(name);
+    return it == lib->exports.end() ? nullptr : it->second;
 }
 
 }  // namespace zendra::test

@@ -47,6 +47,7 @@ public:
                                             std::uint32_t& error) override;
     std::string windowsDirectory() override { return "c:\\windows"; }
     bool setCurrentDirectory(const std::string& path) override;
+    std::optional<std::string> searchPath(const std::string& fileName) override;
 
     // Test set-up and inspection.
     void addFile(const std::string& path, const std::string& content);
@@ -69,18 +70,72 @@ public:
     std::map<std::string, std::string> longNames;   // lower-case path -> long form
     std::map<std::string, std::string> shortNames;  // lower-case path -> short form
     int createDirectoryCalls = 0;
+    std::vector<std::string> searchDirectories;  // what searchPath looks through, in order
 
 private:
     std::map<std::string, FakeNode> nodes_;  // key: lower-case normalised path
     int tempCounter_ = 0;
 };
 
-// Environment variables in a map.
+// Environment variables in a map; the C runtime's copy is recorded apart.
 class FakeEnvironment final : public Environment {
 public:
     std::optional<std::string> get(const std::string& name) override;
-    bool set(const std::string& name, const std::optional<std::string>& value) override;
+    bool set(const std::string& name, const std::optional<std::string>& value, std::uint32_t& error) override;
+    void setRuntimeCopy(const std::string& assignment) override { runtimeCopy.push_back(assignment); }
+    std::vector<std::pair<std::string, std::string>> block() override {
+        return {vars.begin(), vars.end()};
+    }
     std::map<std::string, std::string> vars;
+    std::vector<std::string> runtimeCopy;  // every "NAME=value" handed to the runtime copy
+    std::set<std::string> failingSets;     // names whose set fails with error 8
+};
+
+// Registry hives in memory; key names compare without regard to ASCII case.
+class FakeRegistry final : public Registry {
+public:
+    bool keyExists(Hive hive, const std::string& key) override;
+    std::optional<RegValue> queryValue(Hive hive, const std::string& key, const std::string& name) override;
+    std::optional<std::vector<RegSubKey>> subKeys(Hive hive, const std::string& key) override;
+    std::optional<std::vector<std::string>> valueNames(Hive hive, const std::string& key) override;
+    bool createKey(Hive hive, const std::string& key) override;
+    bool setValue(Hive hive, const std::string& key, const std::string& name, RegType type,
+                  const std::vector<std::uint8_t>& data) override;
+    bool deleteValue(Hive hive, const std::string& key, const std::string& name) override;
+
+    // Creates a key (and its parents) with a last-write time.
+    void addKey(Hive hive, const std::string& key, std::uint64_t lastWriteTime = 0);
+    // Sets a string value (no terminator stored), creating the key.
+    void setString(Hive hive, const std::string& key, const std::string& name, const std::string& value);
+    // A string value's text, when present.
+    std::optional<std::string> getString(Hive hive, const std::string& key, const std::string& name);
+    int writes = 0;
+    bool readOnly = false;  // setValue fails
+
+private:
+    struct Key {
+        std::string name;
+        std::uint64_t lastWriteTime = 0;
+        std::vector<std::pair<std::string, RegValue>> values;  // in creation order
+    };
+    static std::string keyOf(Hive hive, const std::string& key);
+    std::map<std::string, Key> keys_;  // lower-case "hive\\path"
+    std::vector<std::string> order_;   // keys in creation order
+};
+
+// A library the fake loader can load: its exports by name.
+struct FakeLibrary {
+    std::map<std::string, void*> exports;
+    std::uint32_t loadError = 0;  // non-zero: loading fails with this code
+};
+
+// Loads FakeLibrary entries by (case-insensitive) path and records every attempt.
+class FakeLibraries final : public Libraries {
+public:
+    LibraryRef load(const std::string& path, std::uint32_t& error) override;
+    void* symbol(LibraryRef library, const char* name) override;
+    std::map<std::string, FakeLibrary> libraries;  // key: lower-case path
+    std::vector<std::string> attempts;
 };
 
 // A settable clock.
@@ -108,6 +163,8 @@ public:
                           BoxStyle style) override;
     void writeStderr(const std::string& text) override { stderrText += text; }
     void writeStderrW(const std::u16string& text) override { stderrWide += text; }
+    void writeStdout(const std::string& text) override { stdoutText += text; }
+    std::string stdoutText;
     std::vector<ShownBox> boxes;
     BoxAnswer answer = BoxAnswer::No;
     std::string stderrText;
@@ -134,6 +191,8 @@ public:
     std::uint32_t userDefaultLcid() override { return lcid; }
     std::optional<std::uint16_t> userDefaultUiLanguage() override { return uiLanguage; }
     bool startProcess(const std::string& commandLine, std::uint32_t& error) override;
+    ChildRun runHidden(const std::string& commandLine, const std::optional<std::string>& stderrFile,
+                       std::uint32_t timeoutMs) override;
     void atNormalExit(std::function<void()> handler) override { exitHandlers.push_back(std::move(handler)); }
     [[noreturn]] void exitProcess(int code) override { throw FakeExit{code}; }
     // Runs the registered exit handlers in reverse order, as a normal exit would.
@@ -148,6 +207,19 @@ public:
     std::vector<std::string> started;
     bool startFails = false;
     std::vector<std::function<void()>> exitHandlers;
+
+    // What a hidden child run does: the text it writes to standard error and how it ends.
+    struct Script {
+        std::string stderrText;
+        std::uint32_t exitCode = 0;
+        bool hangs = false;      // outlives any time-out
+        bool fails = false;      // cannot be started
+    };
+    // Runs are looked up by the first token of the command line (case-insensitive).
+    std::map<std::string, Script> scripts;
+    std::vector<std::string> hiddenRuns;     // every command line run hidden
+    std::vector<std::uint32_t> timeouts;     // the time-out of each run
+    FakeFileSystem* files = nullptr;          // where standard-error files are written
 };
 
 // All fakes together, with the bundle the core takes.
@@ -158,7 +230,10 @@ struct FakeSystem {
     FakeUserInterface ui;
     FakeCodec codec;
     FakeProcess process;
-    Platform platform{fs, env, clock, ui, codec, process};
+    FakeRegistry registry;
+    FakeLibraries libraries;
+    Platform platform{fs, env, clock, ui, codec, process, registry, libraries};
+    FakeSystem() { process.files = &fs; }
 };
 
 // UTF-16 text of an 8-bit Latin-1 string (for assertions).

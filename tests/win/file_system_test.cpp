@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "test_directory.h"
 #include "win32.h"
@@ -198,6 +199,41 @@ TEST_F(FileSystemTest, WindowsDirectoryExistsWithoutTrailingBackslash) {
     const auto entry = fs.find(windows);
     ASSERT_TRUE(entry.has_value());
     EXPECT_TRUE(entry->isDirectory);
+}
+
+// Ends with "\\" + name, ignoring ASCII case.
+bool namesFile(const std::string& path, const std::string& name) {
+    if (path.size() <= name.size() || path[path.size() - name.size() - 1] != '\\') return false;
+    return std::equal(name.begin(), name.end(), path.end() - static_cast<std::ptrdiff_t>(name.size()),
+                      [](char a, char b) { return ::tolower(static_cast<unsigned char>(a)) ==
+                                                  ::tolower(static_cast<unsigned char>(b)); });
+}
+
+TEST_F(FileSystemTest, SearchPathFindsSystemProgramsAsNamed) {
+    for (const std::string name : {"cmd.exe", "notepad.exe"}) {
+        const auto found = fs.searchPath(name);
+        ASSERT_TRUE(found.has_value()) << name;
+        EXPECT_TRUE(namesFile(*found, name)) << *found;
+        EXPECT_TRUE(fs.find(*found).has_value()) << *found;
+    }
+    EXPECT_FALSE(fs.searchPath("zendra-no-such-program.exe").has_value());
+    // No extension is added to the name.
+    EXPECT_FALSE(fs.searchPath("cmd").has_value());
+}
+
+TEST_F(FileSystemTest, SearchPathLooksThroughPath) {
+    // (Wine's search finds nothing in directories deeper than MAX_PATH, so the buffer's
+    // growth cannot be shown here.)
+    const std::string bin = dir.file(std::string(120, 'b'));
+    ASSERT_TRUE(::CreateDirectoryA(bin.c_str(), nullptr));
+    writeRawFile(bin + "\\zendra-probe.exe", "MZ");
+    char oldPath[32768] = {};
+    const DWORD oldLength = ::GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+    ASSERT_TRUE(oldLength > 0 && oldLength < sizeof oldPath);
+    ASSERT_TRUE(::SetEnvironmentVariableA("PATH", (dir.path() + ";" + bin + ";" + oldPath).c_str()));
+    const auto found = fs.searchPath("zendra-probe.exe");
+    ::SetEnvironmentVariableA("PATH", oldPath);
+    EXPECT_EQ(found, std::optional<std::string>(bin + "\\zendra-probe.exe"));
 }
 
 }  // namespace

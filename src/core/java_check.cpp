@@ -1,0 +1,157 @@
+#include "java_check.h"
+
+#include <vector>
+
+#include "java_runtime.h"
+#include "jvm_registry.h"
+#include "packed_runtime.h"
+#include "paths.h"
+#include "property_ids.h"
+#include "text.h"
+
+namespace zendra {
+namespace {
+
+constexpr std::uint32_t kStillActive = 259;
+constexpr std::size_t kVersionLineChars = 99;
+
+// The raw bytes of a file up to a line feed, or up to limit bytes.
+std::optional<std::string> readRawLine(File& file, std::size_t limit) {
+    std::string raw;
+    std::vector<char> chunk(512);
+    while (raw.size() < limit && raw.find('\n') == std::string::npos) {
+        IoResult r = file.read(chunk.data(), chunk.size());
+        if (!r.ok || r.bytes == 0) break;
+        raw.append(chunk.data(), r.bytes);
+    }
+    if (raw.empty()) return std::nullopt;
+    return raw;
+}
+
+// Checks the version of an existing java.exe, from the cache or by running it.
+bool checkVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWriteTime, std::string& version,
+                  const VersionRange& range, bool allowBeta) {
+    if (l.useVersionCache) {
+        auto cached = lookupCachedVersion(l, javaExe, lastWriteTime);
+        if (cached && *cached != kFailedRunMarker) {
+            l.log.message("got version from registry %s", cached->c_str());
+            version = *cached;
+            return versionInRange(l, version, range, allowBeta);
+        }
+    }
+    if (auto found = runJavaVersion(l, javaExe, lastWriteTime)) {
+        l.log.message("got version from execution %s", found->c_str());
+        storeCachedVersion(l, javaExe, lastWriteTime, *found);
+        version = *found;
+        return versionInRange(l, version, range, allowBeta);
+    }
+    l.log.message("couldn't get version");
+    return false;
+}
+
+// A windowed application needs javaw.exe beside java.exe; the path is switched to it.
+bool switchToWindowedExe(Launcher& l, std::string& javaExe) {
+    if (!endsWithIgnoreCase(javaExe, "javaw.exe") && javaExe.size() >= 4)
+        javaExe.replace(javaExe.size() - 4, 4, "w.exe");
+    return fileExists(l, javaExe);
+}
+
+// The version text of a finished "-version" run's output file.
+std::optional<std::string> versionFromOutput(Launcher& l, const std::string& outputFile) {
+    auto line = readFirstTextLine(l, outputFile, kVersionLineChars);
+    if (!line) return std::nullopt;
+    auto version = parseVersionLine(*line);
+    if (version) l.log.message("Java version: %s", version->c_str());
+    return version;
+}
+
+}  // namespace
+
+bool fileExists(Launcher& l, const std::string& path) { return pathExists(l, path); }
+
+bool javaHomeToJavaExe(Launcher& l, std::string& javaExe, const std::string& home) {
+    javaExe = home + "\\jre\\bin\\java.exe";
+    if (l.store.getIntProperty(prop::requireJdk) != 0) return fileExists(l, home + "\\lib\\tools.jar");
+    if (!fileExists(l, javaExe)) javaExe = home + "\\bin\\java.exe";
+    return true;
+}
+
+bool checkJavaHomeDir(Launcher& l, std::string& javaExe, const std::string& directory, const VersionRange& range,
+                      bool skipCheck) {
+    const std::string home = getFullPath(l, directory, false);
+    unpackJars(l, home);
+    const bool derived = javaHomeToJavaExe(l, javaExe, home);
+    if (skipCheck) return true;
+    if (!derived) return false;
+    std::string version;
+    return checkJavaExeWithCache(l, javaExe, version, range, true, true);
+}
+
+bool checkJavaExe(Launcher& l, std::string& javaExe, std::string& version, const VersionRange& range,
+                  bool allowBeta) {
+    l.log.message("checkJavaExe (%s, [out], %s, %s, %d)", javaExe.c_str(), range.minimum.c_str(),
+                  range.maximum.c_str(), allowBeta ? 1 : 0);
+    javaExe = getFullPath(l, javaExe, false);
+    version.clear();
+    bool result = false;
+    if (auto entry = l.os.fs.find(javaExe)) {
+        l.log.message("file exists");
+        result = checkVersion(l, javaExe, entry->lastWriteTime, version, range, allowBeta);
+    } else {
+        l.log.message("file doesn't exist");
+    }
+    if (result && l.store.getIntProperty(prop::launcherType) == 1) result = switchToWindowedExe(l, javaExe);
+    l.log.message("checkJavaExe returning %d", result ? 1 : 0);
+    return result;
+}
+
+bool checkJavaExeWithCache(Launcher& l, std::string& javaExe, std::string& version, const VersionRange& range,
+                           bool allowBeta, bool useCache) {
+    l.useVersionCache = useCache;
+    const bool result = checkJavaExe(l, javaExe, version, range, allowBeta);
+    l.useVersionCache = true;
+    return result;
+}
+
+std::optional<std::string> runJavaVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWriteTime) {
+    // The short form keeps the command line free of blanks where the system offers one; the
+    // quotes keep a path with blanks one argument where it does not.
+    const std::string program = l.os.fs.shortPathName(javaExe).value_or(javaExe);
+    const std::string commandLine = "\"" + program + "\" -version";
+    const std::string outputFile = createTempFileName(l);
+    const ChildRun run = l.os.process.runHidden(commandLine, outputFile, kVersionRunTimeoutMs);
+    if (!run.started) {
+        l.log.message("Could not create process %s > %s (error %d)", commandLine.c_str(), outputFile.c_str(),
+                      static_cast<int>(run.error));
+        l.os.fs.deleteFile(outputFile);
+        return std::nullopt;
+    }
+    l.log.message("Exit Code %d", static_cast<int>(run.exitCode));
+    if (run.terminated || run.exitCode == kStillActive) {
+        l.log.message("Terminating process");
+    } else if (run.exitCode != 0) {
+        storeCachedVersion(l, javaExe, lastWriteTime, kFailedRunMarker);
+    }
+    std::optional<std::string> version;
+    if (!run.terminated && run.exitCode == 0) version = versionFromOutput(l, outputFile);
+    l.os.fs.deleteFile(outputFile);
+    return version;
+}
+
+std::optional<std::string> readFirstTextLine(Launcher& l, const std::string& path, std::size_t maxChars) {
+    std::uint32_t error = 0;
+    auto file = l.os.fs.openRead(path, error);
+    if (!file) return std::nullopt;
+    // Text mode reads CR LF as LF, so twice the characters in raw bytes always suffice.
+    auto raw = readRawLine(*file, 2 * maxChars + 2);
+    if (!raw) return std::nullopt;
+    std::string line;
+    for (std::size_t i = 0; i < raw->size() && line.size() < maxChars; ++i) {
+        if ((*raw)[i] == '\r' && i + 1 < raw->size() && (*raw)[i + 1] == '\n') continue;
+        line.push_back((*raw)[i]);
+        if (line.back() == '\n') break;
+    }
+    return line;
+}
+
+}  // namespace zendra

@@ -1,0 +1,143 @@
+#include "jvm_loader.h"
+
+#include "errors.h"
+#include "java_check.h"
+#include "java_runtime.h"
+#include "jvm_search.h"
+#include "property_ids.h"
+#include "version_rules.h"
+
+namespace zendra {
+namespace {
+
+constexpr std::size_t kVmTypeChars = 199;
+
+// Sets PATH in the operating system's environment and in the runtime library's copy.
+void setPath(Launcher& l, const std::optional<std::string>& value) {
+    const std::string text = value.value_or("");
+    std::uint32_t error = 0;
+    if (l.os.env.set("PATH", value, error))
+        l.log.message("Setting PATH %s", text.c_str());
+    else
+        l.log.message("Setting PATH %s failed with error %d", text.c_str(), static_cast<int>(error));
+    l.os.env.setRuntimeCopy("PATH=" + text);
+}
+
+// A location handed in by the caller: a java.exe (checked, always run) or a Java home (taken as is).
+std::optional<JvmLocation> checkGivenLocation(Launcher& l, const std::string& location, bool locationIsJavaExe) {
+    l.log.message("Got JRE location %s (java exe: %d)", location.c_str(), locationIsJavaExe ? 1 : 0);
+    const VersionRange range = readVersionRange(l);
+    l.log.message("MinVersion: %s, MaxVersion: %s", range.minimum.c_str(), range.maximum.c_str());
+    JvmLocation given{LocationKind::Directory, location, location};
+    if (locationIsJavaExe) {
+        std::string version;
+        if (!checkJavaExeWithCache(l, given.javaExe, version, range, true, false)) return std::nullopt;
+    } else {
+        checkJavaHomeDir(l, given.javaExe, location, range, true);
+    }
+    return given;
+}
+
+// The texts shown when no VM library could be used, by location kind.
+void showLoadFailure(Launcher& l, const JvmLocation& found) {
+    const std::int32_t sourceText = prop::errorJvmSourceFor(l.wordSize);
+    const std::int32_t pathText = prop::errorJvmPathFor(l.wordSize);
+    switch (found.kind) {
+    case LocationKind::SearchPath:
+        showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+        showPropertyError(l, sourceText, found.text);
+        showPropertyError(l, pathText, found.text);
+        break;
+    case LocationKind::Directory:
+        showPropertyError(l, pathText, found.text);
+        break;
+    case LocationKind::Variable:
+        showPropertyError(l, sourceText, found.text);
+        showPropertyError(l, pathText, found.text);
+        break;
+    case LocationKind::Registry:
+    case LocationKind::None:
+        break;
+    }
+    showPropertyError(l, prop::errorVmStart);
+}
+
+// Loads the library of the settled java.exe and publishes what LoadDLL publishes.
+bool loadAndPublish(Launcher& l, const JvmLocation& found) {
+    l.log.message("Trying to load JVM-DLL from %s", found.javaExe.c_str());
+    l.jvmLocationKind = static_cast<int>(found.kind);
+    l.jvmJavaExe = found.javaExe;
+    LibraryRef library = loadJvmLibrary(l, found.javaExe);
+    l.jvmHome = jvmHomeOf(found.javaExe);
+    void* entry = nullptr;
+    if (library == nullptr) {
+        l.log.error("Could not get DLL-Handle.");
+    } else {
+        l.jvmLibrary = library;
+        entry = l.os.libraries.symbol(library, kCreateJavaVmExport);
+    }
+    if (entry == nullptr) {
+        l.log.error("Could not load functions");
+        return false;
+    }
+    l.createJavaVm = entry;
+    l.log.message("Loading of JVM-DLL successful");
+    return true;
+}
+
+}  // namespace
+
+std::string wordSizeText(const Launcher& l) { return std::to_string(l.wordSize); }
+
+bool LoadDLL(Launcher& l, bool showErrors, const std::optional<std::string>& location, bool locationIsJavaExe) {
+    l.log.message("LoadDLL (%d, %s, %d)", showErrors ? 1 : 0, location ? location->c_str() : "(null)",
+                  locationIsJavaExe ? 1 : 0);
+    std::optional<JvmLocation> found;
+    if (location) {
+        found = checkGivenLocation(l, *location, locationIsJavaExe);
+        if (!found) l.log.error("Provided JVM unusable");
+    } else {
+        found = searchJVM(l);
+        if (found->kind == LocationKind::None) {
+            found.reset();
+            l.log.error("No JVM found");
+        }
+    }
+    if (!found) {
+        if (showErrors) showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+        return false;
+    }
+    if (loadAndPublish(l, *found)) return true;
+    if (showErrors) showLoadFailure(l, *found);
+    return false;
+}
+
+LibraryRef loadJvmLibrary(Launcher& l, const std::string& javaExe) {
+    if (LibraryRef library = loadJvmFromBinDir(l, javaExe)) return library;
+    return loadJvmFromBinDir(l, javaExeDirectory(javaExe) + "..\\jre\\bin\\java.exe");
+}
+
+LibraryRef loadJvmFromBinDir(Launcher& l, const std::string& javaExe) {
+    const std::string binDir = javaExeBinDirectory(javaExe);
+    const std::optional<std::string> saved = l.os.env.get("PATH");
+    setPath(l, saved.value_or("") + ";" + binDir);
+    LibraryRef library = nullptr;
+    const std::string preferred = l.store.getProperty(prop::preferredVmType).substr(0, kVmTypeChars);
+    if (!preferred.empty()) library = tryJvmDll(l, binDir, preferred);
+    for (std::size_t i = 0; library == nullptr && i < kVmSubDirectories.size(); ++i)
+        library = tryJvmDll(l, binDir, std::string(kVmSubDirectories[i]));
+    if (library == nullptr) setPath(l, saved);
+    return library;
+}
+
+LibraryRef tryJvmDll(Launcher& l, const std::string& binDir, const std::string& subDir) {
+    const std::string path = binDir + "\\" + subDir + "\\jvm.dll";
+    const bool exists = fileExists(l, path);
+    l.log.message("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
+    std::uint32_t error = 0;
+    LibraryRef library = l.os.libraries.load(path, error);
+    if (exists && library == nullptr) l.log.message("Failed with error code %d", static_cast<int>(error));
+    return library;
+}
+
+}  // namespace zendra

@@ -1,0 +1,166 @@
+#include "jvm_registry.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "java_check.h"
+#include "java_runtime.h"
+#include "property_ids.h"
+
+namespace zendra {
+namespace {
+
+constexpr std::size_t kCurrentVersionBytes = 100;
+constexpr std::size_t kValueBytes = 8192;
+
+std::vector<std::uint8_t> fileTimeBytes(std::uint64_t time) {
+    std::vector<std::uint8_t> bytes(8);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(time >> (8 * i));
+    return bytes;
+}
+
+// The catalogue key without the separator that path keys are appended to.
+std::string withoutTrailingSeparator(std::string key) {
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    return key;
+}
+
+// A JavaSoft "CurrentVersion" that keyNameInRange accepts, else "".
+std::string currentVersionOf(Launcher& l, const std::string& key, const VersionRange& range) {
+    auto version = readRegistryValue(l, Hive::LocalMachine, key, "CurrentVersion", kCurrentVersionBytes);
+    if (!version || !keyNameInRange(*version, range)) return {};
+    return *version;
+}
+
+// The runtime below a JavaSoft key's "JavaHome", checked without beta versions.
+std::optional<JvmCandidate> checkJavaSoftHome(Launcher& l, const std::string& key, const VersionRange& range) {
+    auto home = readRegistryValue(l, Hive::LocalMachine, key, "JavaHome", kValueBytes);
+    if (!home) return std::nullopt;
+    JvmCandidate candidate;
+    if (!javaHomeToJavaExe(l, candidate.javaExe, *home)) return std::nullopt;
+    if (!checkJavaExe(l, candidate.javaExe, candidate.version, range, false)) return std::nullopt;
+    return candidate;
+}
+
+// Whether a candidate's version is greater than another's (the other missing counts as smaller).
+bool greaterThan(const JvmCandidate& a, const JvmCandidate& b) {
+    return compareVersionTexts(a.version, b.version) > 0;
+}
+
+}  // namespace
+
+std::optional<std::string> readRegistryValue(Launcher& l, Hive hive, const std::string& key,
+                                             const std::string& name, std::size_t maxBytes) {
+    auto value = l.os.registry.queryValue(hive, key, name);
+    if (!value || value->data.size() > maxBytes) return std::nullopt;
+    std::string text(value->data.begin(), value->data.end());
+    text.resize(std::min(text.size(), text.find('\0')));
+    return text;
+}
+
+std::string jvmPathKey(std::string_view javaExe) {
+    std::string key(javaExe);
+    std::replace(key.begin(), key.end(), '\\', '/');
+    return key;
+}
+
+std::optional<std::string> lookupCachedVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWriteTime) {
+    const std::string key = kVersionCacheKey + jvmPathKey(javaExe);
+    auto time = l.os.registry.queryValue(Hive::CurrentUser, key, "LastWriteTime");
+    if (!time || time->data != fileTimeBytes(lastWriteTime)) return std::nullopt;
+    return readRegistryValue(l, Hive::CurrentUser, key, "Version", kValueBytes);
+}
+
+void storeCachedVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWriteTime,
+                        const std::string& version) {
+    const std::string key = kVersionCacheKey + jvmPathKey(javaExe);
+    if (!l.os.registry.setValue(Hive::CurrentUser, key, "LastWriteTime", RegType::Binary, fileTimeBytes(lastWriteTime)))
+        return;
+    l.os.registry.setValue(Hive::CurrentUser, key, "Version", RegType::String,
+                           std::vector<std::uint8_t>(version.begin(), version.end()));
+}
+
+void recordLocatedJvm(Launcher& l, const std::string& javaExe) {
+    // The key's name is the data: machine-wide when allowed, else for the user.
+    const std::string key = kLocatedJvmsKey + jvmPathKey(javaExe);
+    if (l.os.registry.createKey(Hive::LocalMachine, key)) return;
+    l.os.registry.createKey(Hive::CurrentUser, key);
+}
+
+std::optional<JvmCandidate> findCurrentJavaSoftJvm(Launcher& l, const VersionRange& range) {
+    const std::string jdk = currentVersionOf(l, kJavaSoftJdkKey, range);
+    const std::string jre =
+        l.store.getIntProperty(prop::requireJdk) == 0 ? currentVersionOf(l, kJavaSoftJreKey, range) : std::string();
+    const std::string key = compareVersionTexts(jdk, jre) > 0 ? std::string(kJavaSoftJdkKey) + "\\" + jdk
+                                                               : std::string(kJavaSoftJreKey) + "\\" + jre;
+    return checkJavaSoftHome(l, key, range);
+}
+
+std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRange& range, const std::string& key) {
+    auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, key);
+    if (!subKeys) return std::nullopt;
+    std::vector<std::string> names;
+    for (const auto& sub : *subKeys)
+        if (keyNameInRange(sub.name, range)) names.push_back(sub.name);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return compareVersionTexts(a, b) < 0; });
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        if (auto found = checkJavaSoftHome(l, key + "\\" + *name, range)) return found;
+    return std::nullopt;
+}
+
+std::optional<JvmCandidate> findJavaSoftJvm(Launcher& l, const VersionRange& range) {
+    if (auto current = findCurrentJavaSoftJvm(l, range)) return current;
+    if (l.store.getIntProperty(prop::requireJdk) == 0)
+        if (auto jre = scanJavaSoftCatalogue(l, range, kJavaSoftJreKey)) return jre;
+    return scanJavaSoftCatalogue(l, range, kJavaSoftJdkKey);
+}
+
+std::optional<JvmCandidate> scanLocatedJvms(Launcher& l, Hive hive, const VersionRange& range) {
+    auto subKeys = l.os.registry.subKeys(hive, withoutTrailingSeparator(kLocatedJvmsKey));
+    if (!subKeys) return std::nullopt;
+    std::optional<JvmCandidate> best;
+    for (const auto& sub : *subKeys) {
+        JvmCandidate candidate;
+        candidate.javaExe = sub.name;
+        std::replace(candidate.javaExe.begin(), candidate.javaExe.end(), '/', '\\');
+        if (!checkJavaExe(l, candidate.javaExe, candidate.version, range, true)) continue;
+        if (!best || greaterThan(candidate, *best)) best = std::move(candidate);
+    }
+    return best;
+}
+
+std::optional<JvmCandidate> findLocatedJvm(Launcher& l, const VersionRange& range) {
+    auto user = scanLocatedJvms(l, Hive::CurrentUser, range);
+    auto machine = scanLocatedJvms(l, Hive::LocalMachine, range);
+    if (user && machine) return greaterThan(*user, *machine) ? user : machine;
+    return user ? user : machine;
+}
+
+std::optional<std::string> findRegistryJvm(Launcher& l, const VersionRange& range) {
+    auto javaSoft = findJavaSoftJvm(l, range);
+    auto located = findLocatedJvm(l, range);
+    if (javaSoft) l.log.message("found sun %s %s", javaSoft->javaExe.c_str(), javaSoft->version.c_str());
+    if (located) l.log.message("found located %s %s", located->javaExe.c_str(), located->version.c_str());
+    if (javaSoft && located) return greaterThan(*javaSoft, *located) ? javaSoft->javaExe : located->javaExe;
+    if (javaSoft) return javaSoft->javaExe;
+    if (located) return located->javaExe;
+    return std::nullopt;
+}
+
+std::optional<std::string> findPreviousInstallation(Launcher& l, Hive hive, const VersionRange& range) {
+    const std::string& applicationId = l.store.getProperty(prop::applicationId);
+    if (applicationId.empty()) return std::nullopt;
+    auto list = readRegistryValue(l, hive, kInstallationsKey, applicationId, kValueBytes);
+    if (!list || list->empty()) return std::nullopt;
+    l.log.message("found installations: %s", list->c_str());
+    for (const std::string& dir : splitList(*list)) {
+        std::string javaExe;
+        std::string version;
+        if (!javaHomeToJavaExe(l, javaExe, dir + "\\jre")) continue;
+        if (checkJavaExeWithCache(l, javaExe, version, range, false, true)) return javaExe;
+    }
+    return std::nullopt;
+}
+
+}  // namespace zendra

@@ -1,0 +1,144 @@
+#include "jvm_search.h"
+
+#include <algorithm>
+
+#include "expand.h"
+#include "java_check.h"
+#include "java_runtime.h"
+#include "jvm_registry.h"
+#include "paths.h"
+#include "property_ids.h"
+
+namespace zendra {
+namespace {
+
+constexpr std::size_t kConfigLineChars = 8191;
+
+bool isDirectoryEntry(char type) { return type == 'A' || type == 'B' || type == 'R'; }
+
+// A directory check with version check; the location text is the directory as given.
+std::optional<JvmLocation> tryDirectory(Launcher& l, const std::string& dir, const VersionRange& range) {
+    JvmLocation found{LocationKind::Directory, {}, dir};
+    if (!checkJavaHomeDir(l, found.javaExe, dir, range, false)) return std::nullopt;
+    return found;
+}
+
+// One location file (preferred or installer): its line, logged and checked as a Java home.
+std::optional<JvmLocation> tryLocationFile(Launcher& l, bool preferred, const VersionRange& range) {
+    auto line = readJreConfigFile(l, preferred ? kPreferredLocationFile : kInstallerLocationFile);
+    if (!line) return std::nullopt;
+    if (preferred)
+        l.log.message("Has preferred location %s", line->c_str());
+    else
+        l.log.message("Has installer location %s", line->c_str());
+    auto found = tryDirectory(l, *line, range);
+    if (found) l.log.message(preferred ? "Using preferred location" : "Using installer location");
+    return found;
+}
+
+// One entry of the first pass, its text expanded.
+std::optional<JvmLocation> tryEntry(Launcher& l, const std::string& entry, const VersionRange& range) {
+    const char type = entry.front();
+    std::string text = entry.substr(1);
+    expandVariables(l, text);
+    l.log.message("Testing location %s (type %c)", text.c_str(), type);
+    if (isDirectoryEntry(type)) return tryDirectory(l, text, range);
+    if (type == 'E') {
+        if (auto javaExe = checkEnvironmentJvm(l, text, range)) return JvmLocation{LocationKind::Variable, *javaExe, text};
+    } else if (type == 'S') {
+        if (auto javaExe = checkSearchPathJvm(l, range)) return JvmLocation{LocationKind::SearchPath, *javaExe, text};
+    } else if (type == 'Y') {
+        if (auto javaExe = findRegistryJvm(l, range)) return JvmLocation{LocationKind::Registry, *javaExe, {}};
+    }
+    return std::nullopt;
+}
+
+bool isAbsoluteText(const std::string& text) {
+    return text.size() > 1 && (text[1] == ':' || (text[0] == '\\' && text[1] == '\\'));
+}
+
+// The last resort: directory entries as configured, accepted when their java.exe exists.
+std::optional<JvmLocation> relativePass(Launcher& l, const std::vector<std::string>& entries,
+                                        const VersionRange& range) {
+    for (const std::string& entry : entries) {
+        const char type = entry.front();
+        const std::string text = entry.substr(1);
+        if (!isDirectoryEntry(type) || (type != 'B' && isAbsoluteText(text))) continue;
+        l.log.message("Testing relative location %s", text.c_str());
+        std::string javaExe;
+        checkJavaHomeDir(l, javaExe, text, range, true);
+        if (fileExists(l, javaExe)) {
+            l.log.message("%s exists", javaExe.c_str());
+            return JvmLocation{LocationKind::Directory, javaExe, text};
+        }
+    }
+    return std::nullopt;
+}
+
+// Earlier installations of the application, per user then per machine.
+std::optional<JvmLocation> previousInstallation(Launcher& l, const VersionRange& range) {
+    if (auto javaExe = findPreviousInstallation(l, Hive::CurrentUser, range)) {
+        l.log.message("found JRE from previous installation (user) %s", javaExe->c_str());
+        return JvmLocation{LocationKind::Registry, *javaExe, {}};
+    }
+    if (auto javaExe = findPreviousInstallation(l, Hive::LocalMachine, range)) {
+        l.log.message("found JRE from previous installation (machine) %s", javaExe->c_str());
+        return JvmLocation{LocationKind::Registry, *javaExe, {}};
+    }
+    return std::nullopt;
+}
+
+// The fixed tail after the search sequence: the two Java-home variables.
+std::optional<JvmLocation> homeVariables(Launcher& l, const VersionRange& range) {
+    for (const char* name : {"ZENDRA_JAVA_HOME", "QUILLON_JAVA_HOME"})
+        if (auto javaExe = checkEnvironmentJvm(l, name, range)) return JvmLocation{LocationKind::Variable, *javaExe, name};
+    return std::nullopt;
+}
+
+}  // namespace
+
+JvmLocation searchJVM(Launcher& l) {
+    l.log.message("Searching for a JVM");
+    const std::vector<std::string> entries = splitList(l.store.getProperty(prop::searchSequence));
+    const VersionRange range = readVersionRange(l);
+    if (auto found = tryLocationFile(l, true, range)) return *found;
+    for (const std::string& entry : entries)
+        if (auto found = tryEntry(l, entry, range)) return *found;
+    if (auto found = tryLocationFile(l, false, range)) return *found;
+    if (auto found = relativePass(l, entries, range)) return *found;
+    if (auto found = previousInstallation(l, range)) return *found;
+    l.log.message("Search sequence finished");
+    if (auto found = homeVariables(l, range)) return *found;
+    return {};
+}
+
+std::optional<std::string> readJreConfigFile(Launcher& l, const std::string& suffix) {
+    const std::string path = getFullPath(l, l.store.getProperty(prop::installationDirectory), true) + suffix;
+    auto line = readFirstTextLine(l, path, kConfigLineChars);
+    if (!line) return std::nullopt;
+    while (!line->empty() && (line->back() == '\r' || line->back() == '\n')) line->pop_back();
+    return line;
+}
+
+std::optional<std::string> checkEnvironmentJvm(Launcher& l, const std::string& name, const VersionRange& range) {
+    auto value = l.os.env.get(name);
+    if (!value || value->empty()) return std::nullopt;
+    std::string home = *value;
+    std::replace(home.begin(), home.end(), '/', '\\');
+    std::string javaExe;
+    if (!javaHomeToJavaExe(l, javaExe, home)) return std::nullopt;
+    std::string version;
+    if (!checkJavaExeWithCache(l, javaExe, version, range, false, true)) return std::nullopt;
+    return javaExe;
+}
+
+std::optional<std::string> checkSearchPathJvm(Launcher& l, const VersionRange& range) {
+    auto found = l.os.fs.searchPath("java.exe");
+    if (!found) return std::nullopt;
+    std::string javaExe = *found;
+    std::string version;
+    if (!checkJavaExeWithCache(l, javaExe, version, range, false, true)) return std::nullopt;
+    return javaExe;
+}
+
+}  // namespace zendra

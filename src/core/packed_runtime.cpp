@@ -1,0 +1,53 @@
+#include "packed_runtime.h"
+
+#include <limits>
+
+#include "errors.h"
+#include "java_runtime.h"
+#include "paths.h"
+#include "property_ids.h"
+
+namespace zendra {
+namespace {
+
+constexpr std::uint32_t kNoTimeout = std::numeric_limits<std::uint32_t>::max();
+constexpr std::size_t kPackSuffixLength = 5;  // ".pack"
+
+}  // namespace
+
+void unpackJars(Launcher& l, const std::string& dir) {
+    if (!pathExists(l, formatText("%s\\lib\\rt.jar.pack", dir.c_str()))) return;
+    if (pathExists(l, formatText("%s\\lib\\jsse.jar", dir.c_str()))) return;
+    l.log.message("Unpacking JRE");
+    l.os.ui.writeStdout("Preparing JRE ...\n");
+    for (std::string_view jar : kPackedJars) {
+        const std::string packFile = formatText("%s\\%.*s.pack", dir.c_str(), static_cast<int>(jar.size()), jar.data());
+        runUnpack200(l, dir, packFile);
+    }
+    l.log.message("Unpacking JRE done");
+}
+
+void runUnpack200(Launcher& l, const std::string& javaHome, const std::string& packFile) {
+    const std::string target = packFile.substr(0, packFile.size() - std::min(packFile.size(), kPackSuffixLength));
+    if (!pathExists(l, packFile)) {
+        l.log.message("pack path doesn't exists");
+        return;
+    }
+    const std::string program = formatText("%s\\bin\\unpack200.exe", javaHome.c_str());
+    const std::string arguments = formatText("-r \"%s\" \"%s\"", packFile.c_str(), target.c_str());
+    l.log.message("%s", program.c_str());
+    l.log.message("%s", arguments.c_str());
+    // The program leads the command line, so that the unpacker sees "-r" as an option and not
+    // as its own name.
+    const ChildRun run = l.os.process.runHidden("\"" + program + "\" " + arguments, std::nullopt, kNoTimeout);
+    if (!run.started) {
+        l.log.message("could not create unpack process");
+        fatalPropertyWithArgument(l, prop::errorInternal, "20");
+    }
+    l.log.message("waiting for unpack200 to finish");
+    l.log.message("unpack done");
+    if (!l.os.fs.deleteFile(packFile) && pathExists(l, packFile))
+        l.log.message("could not delete packed file (error %d)", 0);
+}
+
+}  // namespace zendra

@@ -1,0 +1,4 @@
+/* The smallest console program: the baseline for start-up time measurements. */
+int main(void) {
+    return 0;
+}

@@ -24,6 +24,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 
 import runtimes  # noqa: E402  (fake runtime trees from the test doubles)
+from harness import to_windows  # noqa: E402
 
 WINE = "/usr/lib/wine/wine64"
 EPOCH_AS_FILETIME = 116444736000000000
@@ -69,7 +70,7 @@ def clear_cache():
 
 
 def package(packager, launcher, work, home):
-    desc = {"strings": {"launcherType": 2, "searchSequence": "A" + runtimes.windows_path(home),
+    desc = {"strings": {"launcherType": 2, "searchSequence": "A" + to_windows(home),
                         "errorVmStart": "vm", "errorNoJvm": "none"}}
     path = os.path.join(work, "bench.json")
     with open(path, "w") as f:

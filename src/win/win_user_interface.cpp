@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "handles.h"
 #include "text_codec.h"
 #include "win32.h"
 
@@ -55,18 +56,32 @@ void writeConsole(HANDLE console, const std::u16string& text) {
     }
 }
 
+using MessageBoxAFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+using MessageBoxWFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+
+// user32 is loaded on first use: most runs show no box, and loading it at start-up costs
+// more than everything else the launcher does before the VM library. It stays loaded.
+HMODULE user32() {
+    static HMODULE module = ::LoadLibraryW(L"user32.dll");
+    return module;
+}
+
 }  // namespace
 
 BoxAnswer WinUserInterface::messageBox(WindowRef owner, const std::string& text, const std::string& caption,
                                        BoxStyle style) {
-    return toAnswer(::MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), boxFlags(style)));
+    const auto show = findProcedure<MessageBoxAFn>(user32(), "MessageBoxA");
+    if (show == nullptr) return BoxAnswer::Failed;
+    return toAnswer(show(static_cast<HWND>(owner), text.c_str(), caption.c_str(), boxFlags(style)));
 }
 
 BoxAnswer WinUserInterface::messageBoxW(WindowRef owner, const std::u16string& text, const std::u16string& caption,
                                         BoxStyle style) {
     const std::wstring wideText = toWide(text);
     const std::wstring wideCaption = toWide(caption);
-    return toAnswer(::MessageBoxW(static_cast<HWND>(owner), wideText.c_str(), wideCaption.c_str(), boxFlags(style)));
+    const auto show = findProcedure<MessageBoxWFn>(user32(), "MessageBoxW");
+    if (show == nullptr) return BoxAnswer::Failed;
+    return toAnswer(show(static_cast<HWND>(owner), wideText.c_str(), wideCaption.c_str(), boxFlags(style)));
 }
 
 void WinUserInterface::writeStderr(const std::string& text) {

@@ -234,3 +234,18 @@ class LauncherTestCase(unittest.TestCase):
         with open(path, "rb") as f:
             data = f.read().decode("latin-1")
         return data if raw else data.replace("\r\n", "\n")
+
+
+def reg(*args):
+    """Runs wine's reg tool in the test prefix; returns its output (fails on error)."""
+    proc = subprocess.run([WINE, "reg", *args], capture_output=True, env=wine_env(), stdin=subprocess.DEVNULL,
+                          timeout=RUN_TIMEOUT)
+    if proc.returncode != 0:
+        raise AssertionError("reg %s failed: %s" % (" ".join(args), proc.stdout + proc.stderr))
+    return proc.stdout.decode("latin-1")
+
+
+def reg_delete(key):
+    """Deletes a registry key and its sub-keys when it exists."""
+    subprocess.run([WINE, "reg", "delete", key, "/f"], capture_output=True, env=wine_env(), stdin=subprocess.DEVNULL,
+                   timeout=RUN_TIMEOUT)

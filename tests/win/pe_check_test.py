@@ -47,7 +47,7 @@ def damage_manifest_type(data, _):
 CASES = [
     ("intact", lambda data, _: data, None),
     ("machine", damage_machine, "machine"),
-    ("foreign DLL", lambda data, _: patch(data, b"USER32.dll", b"zlib01.dll"), "non-system DLL zlib01.dll"),
+    ("foreign DLL", lambda data, _: patch(data, b"ADVAPI32.dll", b"zlib0132.dll"), "non-system DLL zlib0132.dll"),
     ("manifest", damage_manifest_type, "no manifest resource"),
     ("dialog layout", lambda data, _: patch(data, struct.pack("<hhhh", 7, 7, 261, 12),
                                               struct.pack("<hhhh", 7, 7, 260, 12)), "dialog 101 controls"),
@@ -55,14 +55,14 @@ CASES = [
                                                utf16z("@MSG_ERROR_DIALOG_CAPTIOX@")), "dialog 101 caption"),
     ("product name", lambda data, _: patch(data, utf16z("zendra"), utf16z("zendrb")), "version ProductName"),
     ("appended bytes", lambda data, _: data + b"\0" * 16, "16 bytes follow the last section"),
-    ("decorated import", lambda data, _: patch(data, b"MessageBoxA\0", b"MessageBo@A\0"),
-     "decorated names MessageBo@A"),
+    ("decorated import", lambda data, _: patch(data, b"RegCloseKey\0", b"RegClose@ey\0"),
+     "decorated names RegClose@ey"),
 ]
 
-# Needs Wine's USER32 as the reference for exported names.
-if pe_check.reference_library("USER32.dll", 64) is not None:
-    CASES.append(("unknown import", lambda data, _: patch(data, b"MessageBoxA\0", b"MessageBoxQ\0"),
-                  "USER32.dll does not export MessageBoxQ"))
+# Needs Wine's ADVAPI32 as the reference for exported names.
+if pe_check.reference_library("ADVAPI32.dll", 64) is not None:
+    CASES.append(("unknown import", lambda data, _: patch(data, b"RegCloseKey\0", b"RegCloseKez\0"),
+                  "ADVAPI32.dll does not export RegCloseKez"))
 
 
 def run_check(path, word_size, version, kind="console"):

@@ -149,6 +149,29 @@ class Sources(SearchTestCase):
         self.assertIn("found JRE from previous installation (user)", log)
         self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
 
+    def test_other_directory_letters(self):
+        for letter in ("B", "R"):
+            with self.subTest(letter=letter):
+                home = self.runtime("jre-" + letter)
+                result, log = self.launch({"searchSequence": "x%s;%s%s" % (to_windows(home), letter, to_windows(home))})
+                self.assertIn("(type x)", log)
+                self.assertIn("Testing location %s (type %s)" % (to_windows(home), letter), log)
+                self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
+    def test_previous_installation_per_machine(self):
+        home = self.runtime(os.path.join("machine-install", "jre"))
+        key = INSTALLATIONS.replace("HKCU", "HKLM")
+        self.addCleanup(reg_delete, key)
+        reg("add", key, "/v", "e2e-app", "/d", to_windows(self.path("machine-install")), "/f")
+        result, log = self.launch({"applicationId": "e2e-app"})
+        self.assertIn("found JRE from previous installation (machine)", log)
+        self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
+    def test_second_fixed_tail_variable(self):
+        home = self.runtime("quillon-tail")
+        result, log = self.launch({}, env={"QUILLON_JAVA_HOME": to_windows(home)})
+        self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
     def test_fixed_tail_variable_with_forward_slashes(self):
         home = self.runtime("tail")
         result, log = self.launch({}, env={"ZENDRA_JAVA_HOME": to_windows(home).replace("\\", "/")})

@@ -66,7 +66,9 @@ void logPrompt(Launcher& l) {
 Launcher::Launcher(Platform& platform, LauncherKind launcherKind)
     : os(platform),
       kind(launcherKind),
-      log(platform, launcherKind == LauncherKind::Setup ? LogPolicy::Always : LogPolicy::OnRequest) {}
+      log(platform, launcherKind == LauncherKind::Setup ? LogPolicy::Always : LogPolicy::OnRequest),
+      processId(platform.process.currentProcessId()),
+      consoleOutputCodePage(platform.process.consoleOutputCodePage()) {}
 
 std::int32_t loadConfiguration(Launcher& l, const ArgumentList* args) {
     const std::string& path = getExecutablePath(l);

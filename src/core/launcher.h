@@ -1,8 +1,10 @@
 // The process-wide state of one launcher run and its common start-up.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +13,9 @@
 #include "log.h"
 #include "platform.h"
 #include "property_store.h"
+
+struct JavaVM_;   // the JNI invocation interface (jni.h); only pointers are kept here
+struct JNIEnv_;   // the JNI environment of one thread (jni.h)
 
 namespace zendra {
 
@@ -46,6 +51,18 @@ struct Launcher {
     std::string jvmJavaExe;              // the java.exe of the last LoadDLL attempt
     bool useVersionCache = true;         // the version-cache switch: checkJavaExe may read the cache
     int wordSize = static_cast<int>(sizeof(void*) * 8);  // 64 or 32: the runtimes this build can load
+
+    // What the launch hands to the Java side (system properties).
+    std::optional<std::string> instanceSemaphoreName;  // the single-instance semaphore, when one was made
+    bool manualJre = false;                 // the installer's runtime was located by hand
+    std::uint32_t processId = 0;            // this process's id (names the hand-over file)
+    std::uint32_t consoleOutputCodePage = 0;  // the console output code page
+
+    // The Java VM of the process, as createJVM leaves it.
+    JavaVM_* vm = nullptr;                  // kept until the process ends; other threads attach through it
+    JNIEnv_* env = nullptr;                 // the launching thread's environment
+    std::atomic<bool> jvmCreated{false};    // set once, after vm and env, by the launching thread
+    std::shared_ptr<const void> vmInitArgs; // the VM's initialisation arguments, kept alive with the VM
 };
 
 // Reads the configuration record of the own executable into the store; returns property 107.

@@ -234,6 +234,10 @@ public:
     virtual std::optional<std::u16string> longPathNameW(const std::u16string& path) = 0;
     // Short (8.3) form of a UTF-16 path.
     virtual std::optional<std::u16string> shortPathNameW(const std::u16string& path) = 0;
+    // This process's id.
+    virtual std::uint32_t currentProcessId() = 0;
+    // The console's output code page (0 without a console).
+    virtual std::uint32_t consoleOutputCodePage() = 0;
     // The user's default locale identifier (LCID).
     virtual std::uint32_t userDefaultLcid() = 0;
     // The user's default UI language, when the system offers the call.

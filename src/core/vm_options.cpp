@@ -185,7 +185,10 @@ void readOptionFile(Launcher& l, const std::string* baseFile, std::unique_ptr<Fi
 
 std::unique_ptr<File> openDefaultOptionFile(Launcher& l) {
     const std::string& exe = getExecutablePath(l);
-    const std::string longForm = l.os.fs.longPathName(exe).value_or(exe);
+    std::string longForm = l.os.fs.longPathName(exe).value_or(exe);
+    // A long form with characters outside the ANSI code page comes back with "?" in their
+    // place and names no file; the executable's own (short) form still opens.
+    if (longForm.find('?') != std::string::npos) longForm = exe;
     const std::string stem = longForm.size() >= 4 ? longForm.substr(0, longForm.size() - 4) : longForm;
     const std::string first = stem + ".vmoptions";
     std::uint32_t error = 0;

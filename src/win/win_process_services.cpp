@@ -198,4 +198,8 @@ void WinProcessServices::exitProcess(int code) {
     ::ExitProcess(static_cast<UINT>(code));
 }
 
+std::uint32_t WinProcessServices::currentProcessId() { return ::GetCurrentProcessId(); }
+
+std::uint32_t WinProcessServices::consoleOutputCodePage() { return ::GetConsoleOutputCP(); }
+
 }  // namespace zendra::win

@@ -25,6 +25,10 @@ public:
     std::optional<std::uint16_t> userDefaultUiLanguage() override;
     // CreateProcessA inheriting handles, normal priority, not waiting.
     bool startProcess(const std::string& commandLine, std::uint32_t& error) override;
+    // GetCurrentProcessId.
+    std::uint32_t currentProcessId() override;
+    // GetConsoleOutputCP.
+    std::uint32_t consoleOutputCodePage() override;
     // CreateProcessA hidden, inheriting handles: no standard input or output, standard error
     // into a new shared file when given (the child runs without one when it cannot be
     // created). Waits timeoutMs; a child still running then is terminated with exit code 1

@@ -98,6 +98,16 @@ TEST_F(VmOptionsTest, DefaultFileIsNamedAfterTheLongFormOfTheExecutable) {
     EXPECT_EQ(s.vmOptions, Options{"-Dlong"});
 }
 
+TEST_F(VmOptionsTest, UnrepresentableLongFormFallsBackToTheShortForm) {
+    sys.process.wideLongPath = false;
+    sys.process.moduleA = "c:\\ABCD~1\\LAUNCH~1.EXE";
+    sys.fs.longNames["c:\\abcd~1\\launch~1.exe"] = "c:\\??\\launcher.exe";
+    sys.fs.addFile("c:\\ABCD~1\\LAUNCH~1.vmoptions", "-Dshort");
+    OptionSink s;
+    readOptionFile(l, nullptr, openDefaultOptionFile(l), s);
+    EXPECT_EQ(s.vmOptions, Options{"-Dshort"});
+}
+
 TEST_F(VmOptionsTest, IncludesReadInPlaceRelativeToTheIncludingFile) {
     sys.fs.addFile("c:\\app\\sub\\more.vmoptions", "-D2\n-include-options deeper.vmoptions\n");
     sys.fs.addFile("c:\\app\\sub\\deeper.vmoptions", "-D2b");

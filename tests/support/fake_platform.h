@@ -188,6 +188,8 @@ public:
     bool hasWideLongPath() override { return wideLongPath; }
     std::optional<std::u16string> longPathNameW(const std::u16string& path) override;
     std::optional<std::u16string> shortPathNameW(const std::u16string& path) override;
+    std::uint32_t currentProcessId() override { return pid; }
+    std::uint32_t consoleOutputCodePage() override { return consoleCodePage; }
     std::uint32_t userDefaultLcid() override { return lcid; }
     std::optional<std::uint16_t> userDefaultUiLanguage() override { return uiLanguage; }
     bool startProcess(const std::string& commandLine, std::uint32_t& error) override;
@@ -202,6 +204,8 @@ public:
     std::string moduleA = "c:\\app\\launcher.exe";
     bool wideLongPath = true;
     std::map<std::u16string, std::u16string> shortNamesW;
+    std::uint32_t pid = 4711;
+    std::uint32_t consoleCodePage = 0;
     std::uint32_t lcid = 1033;
     std::optional<std::uint16_t> uiLanguage = 1033;
     std::vector<std::string> started;

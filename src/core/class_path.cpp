@@ -1,0 +1,160 @@
+#include "class_path.h"
+
+#include <optional>
+
+#include "errors.h"
+#include "expand.h"
+#include "paths.h"
+#include "property_ids.h"
+
+namespace zendra {
+namespace {
+
+bool endsWithChar(const std::string& text, char c) { return !text.empty() && text.back() == c; }
+
+// Whether every ";"-separated piece of a resolved list exists (false for an empty list).
+bool allPathsExist(Launcher& l, const std::string& list) {
+    bool any = false;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(';', start);
+        if (end == std::string::npos) end = list.size();
+        if (end > start) {
+            if (!pathExists(l, list.substr(start, end - start))) return false;
+            any = true;
+        }
+        start = end + 1;
+    }
+    return any;
+}
+
+// One entry of property 121.
+struct ClassPathEntry {
+    char type = '\0';
+    bool required = false;
+    std::string value;  // expanded
+};
+
+// A: archive, D: directory; appended whether it exists or not.
+bool addPathEntry(Launcher& l, std::string& text, const std::string& value) {
+    const std::string resolved = resolvePathList(l, value);
+    if (resolved.empty()) return false;
+    text += resolved + ";";
+    return allPathsExist(l, resolved);
+}
+
+// E: the value of an environment variable; nullopt when the variable is not defined.
+std::optional<bool> addVariableEntry(Launcher& l, std::string& text, const std::string& name) {
+    std::optional<std::string> value = l.os.env.get(name);
+    if (!value) return std::nullopt;
+    if (value->size() >= 2 && value->front() == '"' && value->back() == '"') *value = value->substr(1, value->size() - 2);
+    if (value->empty()) return false;
+    text += *value;
+    if (!endsWithChar(text, ';')) text += ";";
+    return true;
+}
+
+// S: the archives of a directory, jar files before zip files.
+bool addScannedEntry(Launcher& l, std::string& text, const std::string& value) {
+    const std::string dir = resolvePath(l, value);
+    const bool jars = addArchivesOfDirectory(l, text, dir, "jar");
+    const bool zips = addArchivesOfDirectory(l, text, dir, "zip");
+    return jars || zips;
+}
+
+void addEntry(Launcher& l, std::string& text, const ClassPathEntry& entry) {
+    bool found = false;
+    switch (entry.type) {
+    case 'A':
+    case 'D': found = addPathEntry(l, text, entry.value); break;
+    case 'S': found = addScannedEntry(l, text, entry.value); break;
+    case 'E': {
+        const std::optional<bool> added = addVariableEntry(l, text, entry.value);
+        if (!added) {
+            if (entry.required) fatalPropertyWithArgument(l, prop::errorClassPathVariable, entry.value);
+            return;
+        }
+        found = *added;
+        break;
+    }
+    default:
+        l.log.message("classpath entry of unknown type %c ignored", entry.type);
+        return;
+    }
+    if (entry.required && !found) fatalPropertyWithArgument(l, prop::errorClassPathEntry, entry.value);
+}
+
+}  // namespace
+
+bool addArchivesOfDirectory(Launcher& l, std::string& classPathText, const std::string& directory,
+                            const std::string& extension) {
+    if (!pathExists(l, directory)) return false;
+    for (const std::string& name : listFilesWithExtension(l, directory, extension))
+        classPathText += resolvePath(l, directory + "\\" + name) + ";";
+    return true;
+}
+
+void addConfiguredClassPath(Launcher& l, std::string& classPathText) {
+    const std::string& configured = l.store.getProperty(prop::classPath);
+    l.log.message("classpath entry %s", configured.c_str());
+    std::size_t start = 0;
+    while (start < configured.size()) {
+        std::size_t end = configured.find(';', start);
+        if (end == std::string::npos) end = configured.size();
+        if (end > start) {
+            const std::string piece = configured.substr(start, end - start);
+            ClassPathEntry entry{piece[0], piece.size() > 1 && piece[1] == '1', piece.size() > 2 ? piece.substr(2) : ""};
+            expandVariables(l, entry.value);
+            addEntry(l, classPathText, entry);
+        }
+        start = end + 1;
+    }
+}
+
+std::string runtimeLibraryEntry(Launcher& l) {
+    std::string dir = getFullPath(l, l.store.getProperty(prop::installationDirectory), true);
+    if (!endsWithChar(dir, '\\')) dir += "\\";
+    return dir + ".quillon\\qlnruntime.jar;";
+}
+
+std::string composeClassPath(Launcher& l, const OptionSink& sink) {
+    std::string text = kClassPathPrefix;
+    if (!sink.classpathPrepend.empty()) text += sink.classpathPrepend + ";";
+    // Without a per-run directory there is nothing of it to add; "\\user" alone would name a
+    // directory at the root of the current drive.
+    if (!l.launcherTempDir.empty()) {
+        addArchivesOfDirectory(l, text, l.launcherTempDir, "jar");
+        addArchivesOfDirectory(l, text, l.launcherTempDir, "zip");
+        const std::string user = l.launcherTempDir + "\\user";
+        addArchivesOfDirectory(l, text, user, "jar");
+        addArchivesOfDirectory(l, text, user, "zip");
+    }
+    if (l.kind != LauncherKind::Setup && isQuillonFlavour(l)) text += runtimeLibraryEntry(l);
+    if (!sink.classpathOverride.empty())
+        text += sink.classpathOverride;
+    else
+        addConfiguredClassPath(l, text);
+    if (!sink.classpathAppend.empty()) {
+        // An empty element would put the current directory on the class path.
+        if (!endsWithChar(text, ';') && text.size() > std::char_traits<char>::length(kClassPathPrefix)) text += ";";
+        text += sink.classpathAppend;
+    }
+    return text;
+}
+
+void setNativeLibraryPath(Launcher& l) {
+    std::string dirs = l.store.getProperty(prop::nativeLibraryPath);
+    l.log.message("native lib dir is %s", dirs.c_str());
+    expandVariables(l, dirs);
+    std::string path = resolvePathList(l, dirs);
+    if (!path.empty() && !endsWithChar(path, ';')) path += ";";
+    path += l.os.env.get("PATH").value_or("");
+    std::uint32_t error = 0;
+    if (l.os.env.set("PATH", path, error))
+        l.log.message("Setting PATH (native libs) %s", path.c_str());
+    else
+        l.log.message("Setting PATH (native libs) %s failed with error %d", path.c_str(), static_cast<int>(error));
+    l.os.env.setRuntimeCopy("PATH=" + path);
+}
+
+}  // namespace zendra

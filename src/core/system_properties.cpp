@@ -1,0 +1,32 @@
+#include "system_properties.h"
+
+#include "paths.h"
+#include "property_ids.h"
+
+namespace zendra {
+namespace {
+
+std::string property(const char* name, const std::string& value) { return formatText("-D%s=%s", name, value.c_str()); }
+
+}  // namespace
+
+std::vector<std::string> launcherSystemProperties(Launcher& l) {
+    std::vector<std::string> options;
+    if (l.instanceSemaphoreName) options.push_back(property("zendra.semaphoreName", *l.instanceSemaphoreName));
+    if (l.manualJre) options.push_back(property("zendra.manualJre", "true"));
+    if (isQuillonFlavour(l)) options.push_back(property("zendra.isQuillon", "true"));
+    if (l.kind == LauncherKind::Service) options.push_back(property("zendra.isService", "true"));
+    options.push_back(property("zendra.moduleName", getExecutablePath(l)));
+    options.push_back(property("sun.java.command", getExecutablePath(l)));
+    if (l.store.getIntProperty(prop::singleInstance) != 0)
+        options.push_back(property("zendra.processCommFile", getPidFileName(l, l.processId)));
+    options.push_back(property("zendra.tempDir", l.launcherTempDir));
+    const std::string position = l.languageRestart ? "-1" : std::to_string(l.unextractedPosition);
+    options.push_back(property("zendra.unextractedPosition", position));
+    options.push_back("-Djava.library.path=" + l.os.env.get("PATH").value_or(""));
+    if (!l.os.env.get("MANPATH"))
+        options.push_back(property("zendra.consoleCodepage", "cp" + std::to_string(l.consoleOutputCodePage)));
+    return options;
+}
+
+}  // namespace zendra

@@ -1,0 +1,38 @@
+#include "vm_init_args.h"
+
+#include "class_path.h"
+#include "vm_options.h"
+
+namespace zendra {
+
+std::vector<std::string> collectVmOptions(Launcher& l, const std::vector<std::string>& systemProperties,
+                                          const ArgumentList& arguments) {
+    OptionSink sink;
+    sink.vmOptions = systemProperties;
+    addConfiguredOptions(l, arguments, sink);
+    std::unique_ptr<File> file = openDefaultOptionFile(l);
+    l.log.message("default vmoptions file: %p", static_cast<const void*>(file.get()));
+    readOptionFile(l, nullptr, std::move(file), sink);
+    sink.vmOptions.push_back(composeClassPath(l, sink));
+    return std::move(sink.vmOptions);
+}
+
+VmInitArgs::VmInitArgs(std::vector<std::string> optionTexts) : options(std::move(optionTexts)) {
+    jniOptions.reserve(options.size());
+    for (std::string& text : options) jniOptions.push_back(JavaVMOption{text.data(), nullptr});
+    args.version = JNI_VERSION_1_2;
+    args.nOptions = static_cast<jint>(jniOptions.size());
+    args.options = jniOptions.data();
+    args.ignoreUnrecognized = JNI_TRUE;
+}
+
+std::unique_ptr<VmInitArgs> buildVmInitArgs(Launcher& l, const std::vector<std::string>& systemProperties,
+                                            const ArgumentList& arguments) {
+    auto init = std::make_unique<VmInitArgs>(collectVmOptions(l, systemProperties, arguments));
+    l.log.message("vmoption count %d", static_cast<int>(init->options.size()));
+    for (std::size_t i = 0; i < init->options.size(); ++i)
+        l.log.message("vmoption %d: %s", static_cast<int>(i), init->options[i].c_str());
+    return init;
+}
+
+}  // namespace zendra

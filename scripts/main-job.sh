@@ -51,8 +51,8 @@ case "$code" in
     echo "   the launcher ended in its 'no runtime' path (exit code 83); the log above shows where it looked."
     echo "   Unpack a Windows JDK into the prefix and export JAVA_HOME (as a Windows path) to let it find one."
     exit 0 ;;
-  1)
-    echo "== A Java runtime was found and its VM library loaded; creating the VM is not part of this build yet."
+  0)
+    echo "== The sample application ran in a Java runtime found in the Wine prefix and returned."
     exit 0 ;;
 esac
 echo "== unexpected exit code $code" >&2

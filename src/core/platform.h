@@ -11,6 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform_desktop.h"
+#include "platform_splash.h"
+#include "platform_sync.h"
+
 namespace zendra {
 
 // Outcome of one read or write: bytes moved and the system error code when it fell short.
@@ -264,6 +268,9 @@ struct Platform {
     ProcessServices& process;
     Registry& registry;
     Libraries& libraries;
+    Synchronization& sync;
+    Desktop& desktop;
+    SplashServices& splash;
 };
 
 }  // namespace zendra

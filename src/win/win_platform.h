@@ -4,11 +4,14 @@
 #include "platform.h"
 #include "text_codec.h"
 #include "win_clock.h"
+#include "win_desktop.h"
 #include "win_environment.h"
 #include "win_file_system.h"
 #include "win_libraries.h"
 #include "win_process_services.h"
 #include "win_registry.h"
+#include "win_splash.h"
+#include "win_sync.h"
 #include "win_user_interface.h"
 
 namespace zendra::win {
@@ -34,7 +37,10 @@ private:
     WinProcessServices process_;
     WinRegistry registry_;
     WinLibraries libraries_;
-    Platform platform_{fs_, env_, clock_, ui_, codec_, process_, registry_, libraries_};
+    WinSynchronization sync_;
+    WinDesktop desktop_;
+    WinSplashServices splash_;
+    Platform platform_{fs_, env_, clock_, ui_, codec_, process_, registry_, libraries_, sync_, desktop_, splash_};
 };
 
 // The process's one WinPlatform. It is created on first use and destroyed only after the

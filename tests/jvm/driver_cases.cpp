@@ -168,7 +168,7 @@ constexpr std::array kCases = {
 }  // namespace
 
 Run::Run(LauncherKind kind)
-    : platform{sys.fs, sys.env, sys.clock, ui, codec, sys.process, sys.registry, libraries}, l(platform, kind) {}
+    : platform{sys.fs, sys.env, sys.clock, ui, codec, sys.process, sys.registry, libraries, sys.sync, sys.desktop, sys.splash}, l(platform, kind) {}
 
 const CaseSetup* findCase(std::string_view name) {
     for (const CaseSetup& setup : kCases)

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "fake_desktop.h"
+#include "fake_splash.h"
+#include "fake_sync.h"
 #include "platform.h"
 
 namespace zendra::test {
@@ -236,7 +239,10 @@ struct FakeSystem {
     FakeProcess process;
     FakeRegistry registry;
     FakeLibraries libraries;
-    Platform platform{fs, env, clock, ui, codec, process, registry, libraries};
+    FakeSynchronization sync;
+    FakeDesktop desktop;
+    FakeSplashServices splash;
+    Platform platform{fs, env, clock, ui, codec, process, registry, libraries, sync, desktop, splash};
     FakeSystem() { process.files = &fs; }
 };
 

@@ -8,18 +8,22 @@
 #include "pack_dump.h"
 #include "pack_json.h"
 #include "pe_image.h"
+#include "pe_resources.h"
+#include "resource_helper.h"
 
 namespace zendra::pack {
 namespace {
 
 constexpr const char* kUsage = R"(usage:
-  zendra-pack LAUNCHER.exe DESCRIPTION.json OUTPUT.exe
+  zendra-pack [--resource-helper ZENDRA-RC.EXE] LAUNCHER.exe DESCRIPTION.json OUTPUT.exe
       Writes OUTPUT.exe: the launcher's PE image (anything appended behind its last
-      section is dropped), the configuration record and the included files.
+      section is dropped) with the description's resources added, the configuration
+      record and the included files.
   zendra-pack --dump PACKAGED.exe [--extract-dir DIR] [--output FILE.json]
       Prints the description of a packaged executable (to FILE.json with --output) and
-      reports on stderr whether the integrity checksum matches. --extract-dir writes the
-      included files below DIR and lets the description name them as "source".
+      reports on stderr the resources it finds and whether the integrity checksum
+      matches. --extract-dir writes the included files below DIR and lets the
+      description name them as "source".
   zendra-pack --verify PACKAGED.exe
       Checks the integrity checksum; exit code 0 when it matches or the flag is off.
   zendra-pack --help
@@ -50,6 +54,15 @@ as UTF-16LE ({"utf16le": hex} for raw code units). Included files are written XO
 set properties 2002 and 2003 unless those are given explicitly. "source" paths are relative
 to the description's directory. "integrity": false writes flag 0 (the checksum is still
 filled in).
+
+Resources are added to the launcher image before the record:
+  "resources": {"splashBitmap": "splash.bmp", "splashImage": "splash.png",
+                "splashIcon": "splash.ico", "icon": "app.ico"}
+splashBitmap (a .bmp) becomes bitmap 10000, splashImage (any bytes) rcdata 10000,
+splashIcon and icon (.ico files) the icon groups "ID_SPLASH_ICON" and 1001. Paths are
+relative to the description's directory. The Windows helper zendra-rc.exe writes them,
+run under Wine ($ZENDRA_WINE, else /usr/lib/wine/wine64) in the prefix $WINEPREFIX; it is
+found through --resource-helper or $ZENDRA_RESOURCE_HELPER.
 )";
 
 std::optional<std::vector<std::uint8_t>> readFile(const std::filesystem::path& path) {
@@ -77,16 +90,31 @@ void printNotes(const std::vector<std::string>& notes, std::ostream& err) {
     for (const std::string& note : notes) err << note << '\n';
 }
 
-int pack(const std::vector<std::string>& args, std::ostream& err) {
-    const std::vector<std::uint8_t> launcher = mustRead(args[0]);
-    const std::vector<std::uint8_t> text = mustRead(args[1]);
+// Packs files[0] (launcher) with files[1] (description) into files[2]. Resources go into
+// the launcher image first: they change its sections, and the record follows the last one.
+int pack(const std::vector<std::string>& files, const std::optional<std::string>& helper, std::ostream& err) {
+    const std::vector<std::uint8_t> launcher = mustRead(files[0]);
+    const std::vector<std::uint8_t> text = mustRead(files[1]);
     std::vector<std::string> notes;
-    const std::filesystem::path baseDir = std::filesystem::path(args[1]).parent_path();
+    const std::filesystem::path baseDir = std::filesystem::path(files[1]).parent_path();
     const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes);
-    const std::vector<std::uint8_t> packaged = packageExecutable(launcher, package, notes);
+    const std::vector<std::uint8_t> image = addResources(launcherImage(launcher, notes), package.resources, helper, notes);
+    const std::vector<std::uint8_t> packaged = packageExecutable(image, package, notes);
     printNotes(notes, err);
-    writeFile(args[2], packaged);
+    writeFile(files[2], packaged);
     return 0;
+}
+
+// The pack command's arguments: an optional --resource-helper PATH, then three files.
+int packCommand(const std::vector<std::string>& args, std::ostream& err) {
+    std::optional<std::string> helper;
+    std::vector<std::string> files(args);
+    if (files.size() == 5 && files[0] == "--resource-helper") {
+        helper = files[1];
+        files.erase(files.begin(), files.begin() + 2);
+    }
+    if (files.size() != 3 || files[0].starts_with("-")) return -1;
+    return pack(files, helper, err);
 }
 
 // Options of --dump after the file name.
@@ -111,11 +139,13 @@ std::optional<DumpOptions> dumpOptions(const std::vector<std::string>& args) {
 }
 
 int dump(const std::vector<std::string>& args, const DumpOptions& options, std::ostream& out, std::ostream& err) {
-    const PackageDump result = readPackage(mustRead(args[1]));
+    const std::vector<std::uint8_t> bytes = mustRead(args[1]);
+    const PackageDump result = readPackage(bytes);
     if (options.extractDir) extractFiles(result.package, *options.extractDir);
     const std::string text =
         packageToJson(result.package, options.extractDir).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     printNotes(result.notes, err);
+    printNotes(describeResources(bytes), err);
     err << describe(result.integrity) << '\n';
     if (options.output) {
         writeFile(*options.output, std::vector<std::uint8_t>(text.begin(), text.end()));
@@ -140,8 +170,8 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         if (std::optional<DumpOptions> options = dumpOptions(args)) return dump(args, *options, out, err);
     } else if (args.size() == 2 && args[0] == "--verify") {
         return verify(args[1], out);
-    } else if (args.size() == 3 && !args[0].starts_with("-")) {
-        return pack(args, err);
+    } else if (const int code = packCommand(args, err); code >= 0) {
+        return code;
     }
     err << "zendra-pack: bad arguments (see zendra-pack --help)\n";
     return 2;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 
+#include "pack_resources.h"
 #include "pack_text.h"
 #include "property_ids.h"
 
@@ -214,6 +215,19 @@ std::vector<IncludedFile> includedFiles(const Json& list, const std::filesystem:
     return files;
 }
 
+std::vector<ResourceFile> resourceFiles(const Json& table, const std::filesystem::path& baseDir) {
+    if (!table.is_object()) fail("resources", "must be an object such as {\"icon\": \"app.ico\"}");
+    std::vector<ResourceFile> files;
+    for (const auto& [key, value] : table.items()) {
+        const std::string where = "resources." + key;
+        const std::optional<ResourceRole> role = roleFromName(key);
+        if (!role) fail("resources", "unknown member \"" + key + "\" (splashBitmap, splashImage, splashIcon, icon)");
+        if (!value.is_string()) fail(where, "must be a path");
+        files.push_back({*role, readSource(baseDir / value.get<std::string>(), where)});
+    }
+    return files;
+}
+
 // Adds properties 2002 and 2003 for the included files unless the description sets them.
 void addIncludedFileProperties(Package& package) {
     if (package.files.empty()) return;
@@ -269,7 +283,7 @@ std::int32_t integrityFlag(const Json& value) {
 
 Package packageFromJson(std::string_view text, const std::filesystem::path& baseDir, std::vector<std::string>& notes) {
     const Json root = parseStrict(text);
-    checkMembers(root, {"integrity", "strings", "messages", "languages", "files"}, "description");
+    checkMembers(root, {"integrity", "strings", "messages", "languages", "files", "resources"}, "description");
     Package package;
     if (root.contains("integrity")) package.integrityFlag = integrityFlag(root["integrity"]);
     if (root.contains("strings")) {
@@ -281,6 +295,7 @@ Package packageFromJson(std::string_view text, const std::filesystem::path& base
     if (root.contains("messages")) package.messages = messageTable(root["messages"], "messages");
     if (root.contains("languages")) package.languages = languageBlocks(root["languages"]);
     if (root.contains("files")) package.files = includedFiles(root["files"], baseDir, notes);
+    if (root.contains("resources")) package.resources = resourceFiles(root["resources"], baseDir);
     addIncludedFileProperties(package);
     return package;
 }

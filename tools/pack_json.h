@@ -16,8 +16,9 @@ namespace zendra::pack {
 // JSON that keeps the order of object members.
 using Json = nlohmann::ordered_json;
 
-// Builds a package from a description. Included files given by "source" are read relative
-// to baseDir; properties 2002 and 2003 are added for the files unless given explicitly.
+// Builds a package from a description. Included files given by "source" and the resource
+// files are read relative to baseDir; properties 2002 and 2003 are added for the files
+// unless given explicitly.
 // notes receives warnings. Throws PackError naming the offending entry.
 Package packageFromJson(std::string_view text, const std::filesystem::path& baseDir,
                         std::vector<std::string>& notes);

@@ -27,13 +27,29 @@ struct IncludedFile {
     std::vector<std::uint8_t> data;
 };
 
-// Everything a packaged launcher carries, in record order (duplicates kept).
+// What a resource file of the description is for.
+enum class ResourceRole {
+    SplashBitmap,  // bitmap 10000, painted by the launcher's splash window
+    SplashImage,   // rcdata 10000, handed to the Java runtime's splash library as it is
+    SplashIcon,    // icon group "ID_SPLASH_ICON", the splash window's class icon
+    Icon,          // icon group 1001, the application's icon
+};
+
+// One resource file named by the description, with its bytes.
+struct ResourceFile {
+    ResourceRole role = ResourceRole::SplashImage;
+    std::vector<std::uint8_t> data;
+};
+
+// Everything a packaged launcher carries, in record order (duplicates kept); the resources
+// go into the launcher image itself, before the record.
 struct Package {
     std::int32_t integrityFlag = 1;
     std::vector<std::pair<std::int32_t, std::string>> strings;
     std::vector<std::pair<std::int32_t, std::u16string>> messages;
     std::vector<LanguageBlock> languages;
     std::vector<IncludedFile> files;
+    std::vector<ResourceFile> resources;
 };
 
 // Mask applied to every byte of included-file data.

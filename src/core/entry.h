@@ -8,8 +8,10 @@
 namespace zendra {
 
 // The application launcher; commandLine is the whole UTF-16 command line, rawTail the
-// 8-bit text after the program name. Returns the exit code.
-int appLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
+// 8-bit text after the program name, showCommand the show command the process received.
+// Returns the exit code.
+int appLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail,
+                    int showCommand = 1);
 
 // The service launcher; as appLauncherMain.
 int serviceLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,10 @@ struct JavaVM_;   // the JNI invocation interface (jni.h); only pointers are kep
 struct JNIEnv_;   // the JNI environment of one thread (jni.h)
 
 namespace zendra {
+
+struct SplashState;  // the splash screen's state (splash.cpp)
+// A new, idle splash state (splash.cpp).
+std::shared_ptr<SplashState> newSplashState();
 
 // Which of the three programs is running.
 enum class LauncherKind { App, Service, Setup };
@@ -54,6 +59,8 @@ struct Launcher {
 
     // What the launch hands to the Java side (system properties).
     std::optional<std::string> instanceSemaphoreName;  // the single-instance semaphore, when one was made
+    std::unique_ptr<NamedSemaphore> instanceSemaphore; // its handle, held open until the process ends
+    std::u16string commandLine;             // the process command line as the system gives it (UTF-16)
     bool manualJre = false;                 // the installer's runtime was located by hand
     std::uint32_t processId = 0;            // this process's id (names the hand-over file)
     std::uint32_t consoleOutputCodePage = 0;  // the console output code page
@@ -63,6 +70,14 @@ struct Launcher {
     JNIEnv_* env = nullptr;                 // the launching thread's environment
     std::atomic<bool> jvmCreated{false};    // set once, after vm and env, by the launching thread
     std::shared_ptr<const void> vmInitArgs; // the VM's initialisation arguments, kept alive with the VM
+
+    // The process's console window, looked up once by findConsoleWindow (nullptr: none).
+    std::once_flag consoleWindowLookup;
+    WindowRef consoleWindow = nullptr;
+
+    // The splash screen (splash.cpp). Keep it the last member: its end stops a running splash
+    // thread from using this object any further.
+    std::shared_ptr<SplashState> splash = newSplashState();
 };
 
 // Reads the configuration record of the own executable into the store; returns property 107.

@@ -2,10 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "launcher.h"
 
 namespace zendra {
+
+// The process's own console window, looked up once per process by retitling the console;
+// nullptr for a GUI executable, without a console, or when no window carries the title.
+WindowRef findConsoleWindow(Launcher& l);
 
 // Brings every visible top-level window of the process to the front (restoring minimised
 // ones when restore is set).
@@ -19,5 +24,9 @@ bool attachConsole(Launcher& l);
 
 // Waits, then asks the system to restart.
 void rebootSystem(Launcher& l);
+
+// Whether the argument text of the command line (everything after the program name) is
+// exactly the restart request "__qln_reboot".
+bool isRebootRequest(std::string_view argumentText);
 
 }  // namespace zendra

@@ -168,8 +168,11 @@ ChildRun WinProcessServices::runHidden(const std::string& commandLine, const std
     startup.hStdOutput = nullptr;
     startup.hStdError = errorOutput.get();
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                          &startup, &info)) {
+    // No console for the child: its only output goes to the file, and a console of its own
+    // (hidden or not) costs a console host process, which outlives a short run and keeps
+    // every handle it inherited open.
+    if (!::CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &info)) {
         run.error = ::GetLastError();
         return run;
     }

@@ -9,6 +9,7 @@
  *   fail-create       JNI_CreateJavaVM fails with JNI_ERR
  *   return            main returns normally (the default once a scenario exists)
  *   exit=N            main ends the process with ExitProcess(N), as System.exit(N) would
+ *   sleep=MS          main runs MS milliseconds before it ends (a running application)
  *   throw             main leaves an exception pending
  *   no-class[=NAME]   FindClass fails for NAME (without a name: for all but java/lang/String)
  *   no-method[=NAME]  GetStaticMethodID fails for NAME (without a name: for every method)
@@ -237,6 +238,7 @@ static void applyWord(const char* word) {
     if (strcmp(word, "fail-create") == 0) scenario.failCreate = 1;
     else if (strcmp(word, "return") == 0) scenario.main = MAIN_RETURNS;
     else if (strcmp(word, "throw") == 0) scenario.main = MAIN_THROWS;
+    else if (strncmp(word, "sleep=", 6) == 0) scenario.mainSleepMs = atoi(word + 6);
     else if (strncmp(word, "exit=", 5) == 0) scenario.main = MAIN_EXITS, scenario.exitCode = atoi(word + 5);
     else if (strcmp(word, "no-class") == 0) setField(scenario.missingClass, sizeof scenario.missingClass, "*");
     else if (strncmp(word, "no-class=", 9) == 0) setField(scenario.missingClass, sizeof scenario.missingClass, word + 9);

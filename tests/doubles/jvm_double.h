@@ -42,6 +42,7 @@ struct Scenario {
     char missingMethod[128]; /* "" none, "*" every method */
     enum MainOutcome main;
     int exitCode;
+    int mainSleepMs;         /* main sleeps this long before it ends (a running application) */
     int firstRunResult;      /* 1 true, 0 false, -1 throws */
     jint action;
     char text[256];          /* getText's result; "" gives null */

@@ -203,8 +203,6 @@ class ClassPath(LaunchTestCase):
         self.assertEqual(record.options(), self.system_properties(exe) + [b"-Djava.class.path=pre.jar;mine.jar;post.jar"])
         self.assertEqual(record.arguments()[5:], [to_windows(exe)])
 
-    # The app-launcher does not extract included files yet: remove the decorator when it does.
-    @unittest.expectedFailure
     def test_included_archives_lead_the_class_path(self):
         exe = self.package_app({"classPath": "A0app.jar"},
                                files=[{"name": "app.jar", "text": "a"}, {"name": "b.zip", "text": "b"}])

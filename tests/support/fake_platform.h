@@ -243,7 +243,10 @@ struct FakeSystem {
     FakeDesktop desktop;
     FakeSplashServices splash;
     Platform platform{fs, env, clock, ui, codec, process, registry, libraries, sync, desktop, splash};
-    FakeSystem() { process.files = &fs; }
+    FakeSystem() {
+        process.files = &fs;
+        sync.files = &fs;
+    }
 };
 
 // UTF-16 text of an 8-bit Latin-1 string (for assertions).

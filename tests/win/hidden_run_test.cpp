@@ -73,8 +73,14 @@ TEST_F(HiddenRunTest, AHangingChildIsTerminatedAfterTheTimeOut) {
     EXPECT_GE(elapsed, 250u);
     EXPECT_LT(elapsed, 10000u);
     EXPECT_EQ(readRawFile(errors), "");
-    // The child is gone, so nothing holds the file any more.
-    EXPECT_TRUE(::DeleteFileA(errors.c_str())) << ::GetLastError();
+    // The child is gone, so nothing holds the file any more (Wine may release the killed
+    // child's handles a moment after the process object is signalled).
+    bool deleted = false;
+    for (int attempt = 0; attempt < 40 && !deleted; ++attempt) {
+        deleted = ::DeleteFileA(errors.c_str()) != 0;
+        if (!deleted) ::Sleep(50);
+    }
+    EXPECT_TRUE(deleted) << ::GetLastError();
 }
 
 TEST_F(HiddenRunTest, AMissingProgramIsNotStarted) {

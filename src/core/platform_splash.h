@@ -32,7 +32,7 @@ struct SplashTextLine {
 };
 
 // Everything the splash window shows, and where.
-struct SplashWindowSpec {
+struct SplashWindowLayout {
     std::string title;         // window title (not displayed: the window has no caption)
     int x = 0;                 // screen position of the top-left corner
     int y = 0;
@@ -62,7 +62,7 @@ public:
     virtual ScreenRect desktopRect() = 0;
     // Creates the splash window (hidden) on the calling thread, which must run its messages;
     // nullptr when it cannot be created.
-    virtual WindowRef createSplashWindow(const SplashWindowSpec& spec) = 0;
+    virtual WindowRef createSplashWindow(const SplashWindowLayout& layout) = 0;
     // Shows the window with a show command (the process's nCmdShow).
     virtual void showWindow(WindowRef window, int showCommand) = 0;
     // Hides the window without destroying it; callable from any thread.

@@ -32,7 +32,7 @@ WindowRef createWindow(Launcher& l, SplashShared& shared) {
         shared.started = true;
     }
     l.log.message("Initializing splash screen");
-    return l.os.splash.createSplashWindow(splashWindowSpec(l.store, l.os.splash.desktopRect()));
+    return l.os.splash.createSplashWindow(splashWindowLayout(l.store, l.os.splash.desktopRect()));
 }
 
 // Forgets the window whose thread ends: it goes with the thread, so it can neither be hidden
@@ -59,8 +59,9 @@ void splashThread(const std::shared_ptr<SplashShared>& shared, int showCommand) 
     if (window == nullptr) return;
     showCreatedWindow(l, *shared, window, showCommand);
     SplashPoller poller(l, window, l.store.getIntProperty(prop::splashAutoOff) != 0);
+    SplashServices& services = l.os.splash;  // the platform outlives the Launcher
     use.unlock();
-    l.os.splash.runMessageLoop(window, kSplashPollPeriodMs, [&] { return guardedTick(*shared, poller); });
+    services.runMessageLoop(window, kSplashPollPeriodMs, [&] { return guardedTick(*shared, poller); });
     use.lock();
     if (shared->launcher == nullptr) return;
     poller.finish();

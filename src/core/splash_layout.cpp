@@ -34,17 +34,17 @@ std::pair<int, int> centredOrigin(const ScreenRect& desktop, int width, int heig
     return {(desktop.right - width - desktop.left) / 2, (desktop.bottom - height - desktop.top) / 2};
 }
 
-SplashWindowSpec splashWindowSpec(const PropertyStore& store, const ScreenRect& desktop) {
-    SplashWindowSpec spec;
-    spec.title = store.getProperty(prop::applicationName);
-    spec.width = store.getIntProperty(prop::splashWidth);
-    spec.height = store.getIntProperty(prop::splashHeight);
-    std::tie(spec.x, spec.y) = centredOrigin(desktop, spec.width, spec.height);
-    spec.status = textLine(store, prop::statusText, prop::statusX, prop::statusY, prop::statusFont,
+SplashWindowLayout splashWindowLayout(const PropertyStore& store, const ScreenRect& desktop) {
+    SplashWindowLayout layout;
+    layout.title = store.getProperty(prop::applicationName);
+    layout.width = store.getIntProperty(prop::splashWidth);
+    layout.height = store.getIntProperty(prop::splashHeight);
+    std::tie(layout.x, layout.y) = centredOrigin(desktop, layout.width, layout.height);
+    layout.status = textLine(store, prop::statusText, prop::statusX, prop::statusY, prop::statusFont,
                            prop::statusFontSize, prop::statusFontWeight, prop::statusColor);
-    spec.version = textLine(store, prop::versionText, prop::versionX, prop::versionY, prop::versionFont,
+    layout.version = textLine(store, prop::versionText, prop::versionX, prop::versionY, prop::versionFont,
                             prop::versionFontSize, prop::versionFontWeight, prop::versionColor);
-    return spec;
+    return layout;
 }
 
 int mulDiv(int number, int numerator, int denominator) {

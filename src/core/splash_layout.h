@@ -17,7 +17,7 @@ inline constexpr std::size_t kSplashTextLimit = 8191;
 inline constexpr std::size_t kFontFaceLimit = 31;
 
 // The splash window as configured, centred on the desktop rectangle.
-SplashWindowSpec splashWindowSpec(const PropertyStore& store, const ScreenRect& desktop);
+SplashWindowLayout splashWindowLayout(const PropertyStore& store, const ScreenRect& desktop);
 
 // Top-left corner of a width x height window centred on the desktop rectangle.
 std::pair<int, int> centredOrigin(const ScreenRect& desktop, int width, int height);

@@ -212,7 +212,7 @@ bool WinDesktop::allocateConsole() {
 }
 
 void WinDesktop::reopenStandardStreams() {
-    // Input first: the C runtime gives a reopened stream the lowest free descriptor.
+    // Each standard stream that leads nowhere is connected to the console.
     reopenOnConsole({stdin, STD_INPUT_HANDLE, "CONIN$", "r", _O_RDONLY});
     reopenOnConsole({stdout, STD_OUTPUT_HANDLE, "CONOUT$", "w", _O_WRONLY});
     reopenOnConsole({stderr, STD_ERROR_HANDLE, "CONOUT$", "w", _O_WRONLY});

@@ -14,6 +14,7 @@ namespace {
 
 constexpr char kClassName[] = "ZendraSplashScreen";
 constexpr char kIconName[] = "ID_SPLASH_ICON";
+constexpr char kStateProperty[] = "ZendraSplashState";  // window property holding the WindowState
 constexpr UINT_PTR kTimerId = 9962;
 constexpr UINT kSetStatusText = WM_APP + 1;  // lParam: the new text (const std::string*)
 constexpr BYTE kSwissDefaultPitch = FF_SWISS | DEFAULT_PITCH;
@@ -29,6 +30,9 @@ struct Ui {
     BOOL(WINAPI* setWindowPos)(HWND, HWND, int, int, int, int, UINT) = nullptr;
     BOOL(WINAPI* isWindowVisible)(HWND) = nullptr;
     HWND(WINAPI* getDesktopWindow)() = nullptr;
+    BOOL(WINAPI* setPropA)(HWND, LPCSTR, HANDLE) = nullptr;
+    HANDLE(WINAPI* getPropA)(HWND, LPCSTR) = nullptr;
+    HANDLE(WINAPI* removePropA)(HWND, LPCSTR) = nullptr;
     BOOL(WINAPI* getWindowRect)(HWND, LPRECT) = nullptr;
     HICON(WINAPI* loadIconA)(HINSTANCE, LPCSTR) = nullptr;
     HCURSOR(WINAPI* loadCursorA)(HINSTANCE, LPCSTR) = nullptr;
@@ -74,6 +78,8 @@ bool lookUpUser32(Ui& t, HMODULE m) {
            lookUp(t.destroyWindow, m, "DestroyWindow") && lookUp(t.defWindowProcA, m, "DefWindowProcA") &&
            lookUp(t.showWindow, m, "ShowWindow") && lookUp(t.setWindowPos, m, "SetWindowPos") &&
            lookUp(t.isWindowVisible, m, "IsWindowVisible") && lookUp(t.getDesktopWindow, m, "GetDesktopWindow") &&
+           lookUp(t.setPropA, m, "SetPropA") && lookUp(t.getPropA, m, "GetPropA") &&
+           lookUp(t.removePropA, m, "RemovePropA") &&
            lookUp(t.getWindowRect, m, "GetWindowRect") && lookUp(t.loadIconA, m, "LoadIconA") &&
            lookUp(t.loadCursorA, m, "LoadCursorA") && lookUp(t.loadBitmapA, m, "LoadBitmapA") &&
            lookUp(t.postQuitMessage, m, "PostQuitMessage") && lookUp(t.beginPaint, m, "BeginPaint") &&
@@ -160,17 +166,34 @@ private:
     HDC dc_;
 };
 
-// What the splash window of a thread shows; the fonts are made at the first paint.
+// What a splash window shows; the fonts are made at the first paint. The window owns it
+// once it was created (a window property names it) and frees it when it is destroyed; only
+// the window's thread touches it.
 struct WindowState {
-    SplashWindowSpec spec;
+    SplashWindowLayout layout;
     HINSTANCE instance = nullptr;
     UniqueGdiObject statusFont;
     UniqueGdiObject versionFont;
     bool fontsMade = false;
+    bool ownedByWindow = false;
 };
 
-// The splash window's state, kept by the thread that made the window and runs its messages.
-thread_local std::unique_ptr<WindowState> threadWindow;
+// The state of a splash window, or nullptr.
+WindowState* stateOf(HWND window) {
+    return static_cast<WindowState*>(ui()->getPropA(window, kStateProperty));
+}
+
+// Attaches the state given to CreateWindowExA at the window's first message.
+void attachState(HWND window, LPARAM lParam) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    if (create != nullptr) ui()->setPropA(window, kStateProperty, create->lpCreateParams);
+}
+
+// Detaches the state at the window's last message, freeing it when the window owns it.
+void releaseState(HWND window) {
+    std::unique_ptr<WindowState> state(static_cast<WindowState*>(ui()->removePropA(window, kStateProperty)));
+    if (state != nullptr && !state->ownedByWindow) static_cast<void>(state.release());  // still its creator's
+}
 
 // The font of a text line on a display of dpi dots per inch.
 HGDIOBJ makeFont(const SplashTextLine& line, int dpi) {
@@ -186,15 +209,15 @@ HGDIOBJ makeFont(const SplashTextLine& line, int dpi) {
     return ui()->createFontIndirectA(&font);
 }
 
-// Copies bitmap resource spec.bitmapId to (0, 0) of target; nothing when it is missing.
+// Copies bitmap resource layout.bitmapId to (0, 0) of target; nothing when it is missing.
 void drawBitmap(const WindowState& s, HDC window, HDC target) {
     const Ui& api = *ui();
-    UniqueGdiObject image(api.loadBitmapA(s.instance, MAKEINTRESOURCEA(s.spec.bitmapId)));
+    UniqueGdiObject image(api.loadBitmapA(s.instance, MAKEINTRESOURCEA(s.layout.bitmapId)));
     if (!image) return;
     UniqueMemoryDc source(api.createCompatibleDC(window));
     if (!source) return;
     Selection selected(source.get(), image.get());
-    api.bitBlt(target, 0, 0, s.spec.width, s.spec.height, source.get(), 0, 0, SRCCOPY);
+    api.bitBlt(target, 0, 0, s.layout.width, s.layout.height, source.get(), 0, 0, SRCCOPY);
 }
 
 // Draws one text line as it stands, no wrapping.
@@ -209,9 +232,9 @@ void drawLine(HDC dc, const SplashTextLine& line, HGDIOBJ font) {
 void drawLines(const WindowState& s, HDC dc) {
     const Ui& api = *ui();
     const int oldMode = api.setBkMode(dc, TRANSPARENT);
-    const COLORREF oldColour = api.setTextColor(dc, s.spec.status.colour);
-    drawLine(dc, s.spec.status, s.statusFont.get());
-    drawLine(dc, s.spec.version, s.versionFont.get());
+    const COLORREF oldColour = api.setTextColor(dc, s.layout.status.colour);
+    drawLine(dc, s.layout.status, s.statusFont.get());
+    drawLine(dc, s.layout.version, s.versionFont.get());
     api.setTextColor(dc, oldColour);
     api.setBkMode(dc, oldMode);
 }
@@ -223,12 +246,12 @@ void paint(HWND window, WindowState* s) {
     if (scope.dc() == nullptr || s == nullptr) return;
     if (!s->fontsMade) {
         const int dpi = api.getDeviceCaps(scope.dc(), LOGPIXELSY);
-        s->statusFont.reset(makeFont(s->spec.status, dpi));
-        s->versionFont.reset(makeFont(s->spec.version, dpi));
+        s->statusFont.reset(makeFont(s->layout.status, dpi));
+        s->versionFont.reset(makeFont(s->layout.version, dpi));
         s->fontsMade = true;
     }
-    const int width = s->spec.width;
-    const int height = s->spec.height;
+    const int width = s->layout.width;
+    const int height = s->layout.height;
     UniqueMemoryDc memory(api.createCompatibleDC(scope.dc()));
     UniqueGdiObject bitmap(api.createCompatibleBitmap(scope.dc(), width, height));
     if (!memory || !bitmap) return;
@@ -242,8 +265,9 @@ void paint(HWND window, WindowState* s) {
 
 // Stores a new status text and repaints at once.
 void replaceStatusText(HWND window, const std::string* text) {
-    if (threadWindow == nullptr || text == nullptr) return;
-    threadWindow->spec.status.text = *text;
+    WindowState* state = stateOf(window);
+    if (state == nullptr || text == nullptr) return;
+    state->layout.status.text = *text;
     ui()->invalidateRect(window, nullptr, FALSE);
     ui()->updateWindow(window);
 }
@@ -252,8 +276,14 @@ void replaceStatusText(HWND window, const std::string* text) {
 LRESULT CALLBACK splashProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         switch (message) {
+            case WM_NCCREATE:
+                attachState(window, lParam);
+                break;
+            case WM_NCDESTROY:
+                releaseState(window);
+                break;
             case WM_PAINT:
-                paint(window, threadWindow.get());
+                paint(window, stateOf(window));
                 return 0;
             case WM_ERASEBKGND:
                 return 1;  // the paint covers the whole window
@@ -323,16 +353,18 @@ ScreenRect WinSplashServices::desktopRect() {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-WindowRef WinSplashServices::createSplashWindow(const SplashWindowSpec& spec) {
+WindowRef WinSplashServices::createSplashWindow(const SplashWindowLayout& layout) {
     const Ui* api = ui();
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     if (api == nullptr || !registerClass(*api, instance)) return nullptr;
-    threadWindow = std::make_unique<WindowState>();
-    threadWindow->spec = spec;
-    threadWindow->instance = instance;
-    const HWND window = api->createWindowExA(0, kClassName, spec.title.c_str(), WS_POPUP, spec.x, spec.y, spec.width,
-                                             spec.height, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) threadWindow.reset();
+    auto state = std::make_unique<WindowState>();
+    state->layout = layout;
+    state->instance = instance;
+    const HWND window = api->createWindowExA(0, kClassName, layout.title.c_str(), WS_POPUP, layout.x, layout.y,
+                                             layout.width, layout.height, nullptr, nullptr, instance, state.get());
+    if (window == nullptr) return nullptr;
+    state->ownedByWindow = true;
+    static_cast<void>(state.release());  // freed with the window (WM_NCDESTROY)
     return window;
 }
 
@@ -383,7 +415,6 @@ void WinSplashServices::runMessageLoop(WindowRef window, std::uint32_t periodMs,
     }
     api->killTimer(nullptr, timer);
     api->destroyWindow(static_cast<HWND>(window));
-    threadWindow.reset();
 }
 
 std::optional<std::uint32_t> WinSplashServices::foregroundProcessId() {

@@ -7,7 +7,7 @@ namespace zendra::win {
 
 // The splash window and the resources of the own executable, through Win32. user32 and gdi32
 // are loaded when first needed (importing them slows every start); without them no window is
-// made. The window's state belongs to the thread that made it, which runs its messages.
+// made. A splash window lives on the thread that made it, which runs its messages.
 class WinSplashServices final : public SplashServices {
 public:
     // _beginthreadex with the default stack size; the body's exceptions end there.
@@ -15,7 +15,7 @@ public:
     // GetWindowRect of the desktop window.
     ScreenRect desktopRect() override;
     // Registers the window class "ZendraSplashScreen" once and creates the WS_POPUP window.
-    WindowRef createSplashWindow(const SplashWindowSpec& spec) override;
+    WindowRef createSplashWindow(const SplashWindowLayout& layout) override;
     // ShowWindow with the show command.
     void showWindow(WindowRef window, int showCommand) override;
     // ShowWindow with SW_HIDE.

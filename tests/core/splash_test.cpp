@@ -38,7 +38,7 @@ bool has(const Calls& calls, const std::string& call) {
     return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
 
-TEST(SplashLayoutTest, WindowSpecComesFromThePropertiesAndIsCentred) {
+TEST(SplashLayoutTest, WindowLayoutComesFromThePropertiesAndIsCentred) {
     PropertyStore store;
     store.setProperty(prop::applicationName, "My App");
     store.setProperty(prop::splashWidth, "400");
@@ -56,35 +56,35 @@ TEST(SplashLayoutTest, WindowSpecComesFromThePropertiesAndIsCentred) {
     store.setProperty(prop::versionFont, std::string(40, 'F'));
     store.setProperty(prop::versionFontSize, "12");
     store.setProperty(prop::versionColor, "300,1,2");
-    const SplashWindowSpec spec = splashWindowSpec(store, {0, 0, 1920, 1080});
-    EXPECT_EQ(spec.title, "My App");
-    EXPECT_EQ(spec.bitmapId, 10000);
-    EXPECT_EQ(std::make_pair(spec.x, spec.y), std::make_pair(760, 390));
-    EXPECT_EQ(std::make_pair(spec.width, spec.height), std::make_pair(400, 300));
-    EXPECT_EQ(spec.status.text, "Starting");
-    EXPECT_EQ(std::make_pair(spec.status.x, spec.status.y), std::make_pair(12, 270));
-    EXPECT_EQ(spec.status.fontFace, "Arial");
-    EXPECT_EQ(spec.status.fontPoints, 9);
-    EXPECT_EQ(spec.status.fontWeight, 700);
-    EXPECT_EQ(spec.status.colour, 0x0000FFu);  // pure red
-    EXPECT_EQ(spec.version.text, "Version 2.1");
-    EXPECT_EQ(std::make_pair(spec.version.x, spec.version.y), std::make_pair(300, 10));
-    EXPECT_EQ(spec.version.fontFace, std::string(31, 'F'));
-    EXPECT_EQ(spec.version.fontWeight, 0);       // missing: 0, the system's default weight
-    EXPECT_EQ(spec.version.colour, 0x02012Cu);   // 300 keeps its low 8 bits: red 44
+    const SplashWindowLayout layout = splashWindowLayout(store, {0, 0, 1920, 1080});
+    EXPECT_EQ(layout.title, "My App");
+    EXPECT_EQ(layout.bitmapId, 10000);
+    EXPECT_EQ(std::make_pair(layout.x, layout.y), std::make_pair(760, 390));
+    EXPECT_EQ(std::make_pair(layout.width, layout.height), std::make_pair(400, 300));
+    EXPECT_EQ(layout.status.text, "Starting");
+    EXPECT_EQ(std::make_pair(layout.status.x, layout.status.y), std::make_pair(12, 270));
+    EXPECT_EQ(layout.status.fontFace, "Arial");
+    EXPECT_EQ(layout.status.fontPoints, 9);
+    EXPECT_EQ(layout.status.fontWeight, 700);
+    EXPECT_EQ(layout.status.colour, 0x0000FFu);  // pure red
+    EXPECT_EQ(layout.version.text, "Version 2.1");
+    EXPECT_EQ(std::make_pair(layout.version.x, layout.version.y), std::make_pair(300, 10));
+    EXPECT_EQ(layout.version.fontFace, std::string(31, 'F'));
+    EXPECT_EQ(layout.version.fontWeight, 0);       // missing: 0, the system's default weight
+    EXPECT_EQ(layout.version.colour, 0x02012Cu);   // 300 keeps its low 8 bits: red 44
 }
 
 TEST(SplashLayoutTest, MissingPropertiesGiveAnEmptyWindowAndLongTextsAreCut) {
     PropertyStore store;
     store.setProperty(prop::statusText, std::string(9000, 's'));
     store.setProperty(prop::statusColor, "7");
-    const SplashWindowSpec spec = splashWindowSpec(store, {0, 0, 1024, 768});
-    EXPECT_EQ(std::make_pair(spec.x, spec.y), std::make_pair(512, 384));
-    EXPECT_EQ(std::make_pair(spec.width, spec.height), std::make_pair(0, 0));
-    EXPECT_EQ(spec.status.text.size(), 8191u);
-    EXPECT_EQ(spec.status.colour, 7u);  // missing numbers count as 0
-    EXPECT_EQ(spec.version.text, "");
-    EXPECT_EQ(spec.version.fontFace, "");
+    const SplashWindowLayout layout = splashWindowLayout(store, {0, 0, 1024, 768});
+    EXPECT_EQ(std::make_pair(layout.x, layout.y), std::make_pair(512, 384));
+    EXPECT_EQ(std::make_pair(layout.width, layout.height), std::make_pair(0, 0));
+    EXPECT_EQ(layout.status.text.size(), 8191u);
+    EXPECT_EQ(layout.status.colour, 7u);  // missing numbers count as 0
+    EXPECT_EQ(layout.version.text, "");
+    EXPECT_EQ(layout.version.fontFace, "");
 }
 
 TEST(SplashLayoutTest, CentringFollowsTheDesktopRectangle) {
@@ -175,7 +175,8 @@ TEST_F(SplashTest, HideBeforeTheWindowExistsMeansNoWindowIsEverShown) {
     hideSplash(l);
     sys.splash.runThreads();
     EXPECT_EQ(sys.splash.calls, (Calls{"thread"}));
-    EXPECT_TRUE(logHasInOrder(sys, l, {"Starting splash screen thread", "Hiding splash screen", "Showing splash screen"}));
+    EXPECT_TRUE(logHasInOrder(sys, l, {"Starting splash screen thread", "Hiding splash screen",
+                                       "Showing splash screen"}));
 }
 
 // A hide while the window is being made: it is made but never shown, and its thread ends at
@@ -292,8 +293,8 @@ TEST_F(SplashTest, ControllerTextReplacesTheStatusLineAndOtherAnswersChangeNothi
         showSplash(quiet, 1);
         EXPECT_EQ(other.splash.ticks, 3) << action;
         EXPECT_FALSE(has(other.splash.calls, "hide")) << action;
-        EXPECT_EQ(answers.count(std::string("CallStaticObjectMethod ") + kController + ".getText ()Ljava/lang/String;"), 0)
-            << action;
+        const std::string getText = std::string("CallStaticObjectMethod ") + kController + ".getText ()Ljava/lang/String;";
+        EXPECT_EQ(answers.count(getText), 0) << action;
     }
 }
 

@@ -27,9 +27,9 @@ void FakeSplashServices::runThreads() {
     for (auto& body : bodies) body();
 }
 
-WindowRef FakeSplashServices::createSplashWindow(const SplashWindowSpec& spec) {
+WindowRef FakeSplashServices::createSplashWindow(const SplashWindowLayout& layout) {
     calls.push_back("create");
-    created.push_back(spec);
+    created.push_back(layout);
     if (onCreate) onCreate();
     if (creationFails) return nullptr;
     if (desktop != nullptr) {

@@ -25,7 +25,7 @@ class FakeSplashServices final : public SplashServices {
 public:
     bool startThread(std::function<void()> body) override;
     ScreenRect desktopRect() override { return desktop_rect; }
-    WindowRef createSplashWindow(const SplashWindowSpec& spec) override;
+    WindowRef createSplashWindow(const SplashWindowLayout& layout) override;
     void showWindow(WindowRef window, int showCommand) override;
     void hideWindow(WindowRef window) override;
     void makeTopMost(WindowRef window) override;
@@ -55,7 +55,7 @@ public:
     // What happened, e.g. "thread", "create", "show 5", "topmost", "hide", "status Ready",
     // "loop 100", "tick 1", "destroy".
     std::vector<std::string> calls;
-    std::vector<SplashWindowSpec> created;  // every window's spec
+    std::vector<SplashWindowLayout> created;  // every window's layout
     int ticks = 0;
 
 private:

@@ -9,6 +9,8 @@
 //   window        opens a visible top-level window of this process
 //   mark=NAME     creates the file NAME (relative names: in the working directory)
 //   await=NAME    waits (at most 30 s) until the file NAME exists
+//   hidden=NAME   waits (at most 10 s) until no splash window of this process is visible, then
+//                 writes the milliseconds it waited to the file NAME
 //   sleep=MS      waits MS milliseconds, running this thread's messages
 //   fatal=TEXT    reports TEXT as a fatal error (exit code 1)
 //   printlog      prints the diagnostic log's path on standard output
@@ -62,7 +64,8 @@ void createVm(Launcher& l) {
     if (!dll.empty() && dll.front() == '/') dll = "Z:" + dll;
     const HMODULE module = ::LoadLibraryA(dll.c_str());
     using CreateFn = jint(JNICALL*)(JavaVM**, void**, void*);
-    const auto create = reinterpret_cast<CreateFn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, "JNI_CreateJavaVM")));
+    const FARPROC entry = ::GetProcAddress(module, "JNI_CreateJavaVM");
+    const auto create = reinterpret_cast<CreateFn>(reinterpret_cast<void (*)()>(entry));
     if (create == nullptr) fail("no JNI_CreateJavaVM in " + dll);
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
@@ -90,10 +93,33 @@ void awaitFile(const std::string& name) {
     }
 }
 
-void markFile(const std::string& name) {
+void markFile(const std::string& name, const std::string& content = "") {
     const HANDLE file = ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) fail("cannot create " + name);
+    DWORD written = 0;
+    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     ::CloseHandle(file);
+}
+
+// Whether a splash window of this process is visible.
+bool splashVisible() {
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, "ZendraSplashScreen", nullptr); w != nullptr;
+         w = ::FindWindowExA(nullptr, w, "ZendraSplashScreen", nullptr)) {
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(w, &process);
+        if (process == ::GetCurrentProcessId() && ::IsWindowVisible(w)) return true;
+    }
+    return false;
+}
+
+void awaitHidden(const std::string& name) {
+    const ULONGLONG start = ::GetTickCount64();
+    while (splashVisible()) {
+        if (::GetTickCount64() - start > 10000) fail("the splash stayed visible");
+        pumpMessages();
+        ::Sleep(5);
+    }
+    markFile(name, std::to_string(::GetTickCount64() - start));
 }
 
 // Runs one step word.
@@ -117,6 +143,8 @@ void runStep(Launcher& l, const std::string& step, int showCommand) {
         markFile(value);
     } else if (word == "await") {
         awaitFile(value);
+    } else if (word == "hidden") {
+        awaitHidden(value);
     } else if (word == "sleep") {
         pause(static_cast<DWORD>(std::stoul(value)));
     } else if (word == "fatal") {

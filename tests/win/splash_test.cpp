@@ -76,16 +76,16 @@ TEST(SplashResourcesTest, OwnResourcesAreFoundByTypeAndId) {
 class SplashWindowTest : public ::testing::Test {
 protected:
     SplashWindowTest() {
-        spec.title = "Splash window test";
-        spec.x = 100;
-        spec.y = 80;
-        spec.width = kBitmapWidth;
-        spec.height = kBitmapHeight;
-        spec.status.x = 2;
-        spec.status.y = 28;
-        spec.status.fontPoints = 10;
-        spec.status.fontWeight = 700;
-        spec.status.colour = RGB(255, 0, 255);
+        layout.title = "Splash window test";
+        layout.x = 100;
+        layout.y = 80;
+        layout.width = kBitmapWidth;
+        layout.height = kBitmapHeight;
+        layout.status.x = 2;
+        layout.status.y = 28;
+        layout.status.fontPoints = 10;
+        layout.status.fontWeight = 700;
+        layout.status.colour = RGB(255, 0, 255);
     }
     ~SplashWindowTest() override {
         stop = true;
@@ -98,7 +98,7 @@ protected:
         loopDone = done.get_future();
         const bool started = services.startThread([this, &created, showCommand] {
             loopThread = ::GetCurrentThreadId();
-            const WindowRef w = services.createSplashWindow(spec);
+            const WindowRef w = services.createSplashWindow(layout);
             created.set_value(w);
             services.showWindow(w, showCommand);
             services.runMessageLoop(w, 100, [this] {
@@ -113,7 +113,7 @@ protected:
     }
 
     WinSplashServices services;
-    SplashWindowSpec spec;
+    SplashWindowLayout layout;
     std::atomic<bool> stop{false};
     std::atomic<int> ticks{0};
     std::atomic<DWORD> loopThread{0};
@@ -152,9 +152,7 @@ TEST_F(SplashWindowTest, TimerTicksEveryHundredMillisecondsUntilTheTickSaysStop)
     EXPECT_GE(counted, 6);
     EXPECT_LE(counted, 12);
     stop = true;
-    const auto stopped = std::chrono::steady_clock::now();
     ASSERT_EQ(loopDone.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-    std::printf("loop ended after %lld ms\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopped).count()));
     EXPECT_FALSE(::IsWindow(window));  // gone with the loop
 }
 
@@ -246,11 +244,10 @@ TEST_F(SplashFlowTest, SplashIsCentredOwnsErrorsAndSwitchesItselfOffForAnotherWi
     const HWND other = ::CreateWindowExW(0, L"STATIC", L"another window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                          100, 50, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(other, nullptr);
-    const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_TRUE(waitFor([&] { return !::IsWindowVisible(window); }, std::chrono::seconds(5)));
-    std::printf("hidden after %lld ms\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count()));
+    // Hidden at the next tick; under Wine without a window manager hiding an active window
+    // takes about 2 s more before the thread can end.
+    EXPECT_TRUE(waitFor([&] { return !::IsWindowVisible(window); }, std::chrono::milliseconds(500)));
     EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, std::chrono::seconds(5)));
-    std::printf("gone after %lld ms\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count()));
     EXPECT_EQ(l.errorOwnerWindow, nullptr);
     ::DestroyWindow(other);
 }
@@ -264,7 +261,7 @@ TEST_F(SplashFlowTest, HideFromAnotherThreadEndsTheSplashThread) {
     l.hideSplash();
     EXPECT_FALSE(::IsWindowVisible(window));
     EXPECT_EQ(l.errorOwnerWindow, nullptr);
-    EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, std::chrono::seconds(2)));
+    EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, std::chrono::seconds(5)));
     showSplash(l, SW_SHOWNORMAL);  // once per process run
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(splashWindow(), nullptr);

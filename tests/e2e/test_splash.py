@@ -199,6 +199,9 @@ class AppLauncherSplashTest(SplashTestCase):
         self.assertNotIn("fault", calls)
 
     def test_controller_closes_the_splash_while_main_runs(self):
+        # The controller hides the splash at its first poll after the VM exists; a slow
+        # "-version" run keeps the splash up long enough to be seen before that.
+        runtimes.write_cfg(self.home, delay_ms=2000)
         self.start(self.launcher(), [], scenario="return sleep=6000 action=1", probe=False)
         self.wait_splash()
         self.painted_shot("app-launcher-before-hide")

@@ -12,12 +12,12 @@ namespace {
 
 bool endsWithChar(const std::string& text, char c) { return !text.empty() && text.back() == c; }
 
-// Whether every ";"-separated piece of a resolved list exists (false for an empty list).
+// Whether every piece of a resolved list exists (false for an empty list).
 bool allPathsExist(Launcher& l, const std::string& list) {
     bool any = false;
     std::size_t start = 0;
     while (start <= list.size()) {
-        std::size_t end = list.find(';', start);
+        std::size_t end = list.find(l.os.paths().listSeparator, start);
         if (end == std::string::npos) end = list.size();
         if (end > start) {
             if (!pathExists(l, list.substr(start, end - start))) return false;
@@ -39,7 +39,7 @@ struct ClassPathEntry {
 bool addPathEntry(Launcher& l, std::string& text, const std::string& value) {
     const std::string resolved = resolvePathList(l, value);
     if (resolved.empty()) return false;
-    text += resolved + ";";
+    text += resolved + l.os.paths().listSeparator;
     return allPathsExist(l, resolved);
 }
 
@@ -50,7 +50,7 @@ std::optional<bool> addVariableEntry(Launcher& l, std::string& text, const std::
     if (value->size() >= 2 && value->front() == '"' && value->back() == '"') *value = value->substr(1, value->size() - 2);
     if (value->empty()) return false;
     text += *value;
-    if (!endsWithChar(text, ';')) text += ";";
+    if (!endsWithChar(text, l.os.paths().listSeparator)) text += l.os.paths().listSeparator;
     return true;
 }
 
@@ -90,7 +90,7 @@ bool addArchivesOfDirectory(Launcher& l, std::string& classPathText, const std::
                             const std::string& extension) {
     if (!pathExists(l, directory)) return false;
     for (const std::string& name : listFilesWithExtension(l, directory, extension))
-        classPathText += resolvePath(l, directory + "\\" + name) + ";";
+        classPathText += resolvePath(l, joinPath(l.os.paths(), directory, name)) + l.os.paths().listSeparator;
     return true;
 }
 
@@ -112,20 +112,21 @@ void addConfiguredClassPath(Launcher& l, std::string& classPathText) {
 }
 
 std::string runtimeLibraryEntry(Launcher& l) {
-    std::string dir = getFullPath(l, l.store.getProperty(prop::installationDirectory), true);
-    if (!endsWithChar(dir, '\\')) dir += "\\";
-    return dir + ".quillon\\qlnruntime.jar;";
+    const PathConventions& conv = l.os.paths();
+    const std::string dir = getFullPath(l, l.store.getProperty(prop::installationDirectory), true);
+    return joinPath(conv, joinPath(conv, dir, ".quillon"), "qlnruntime.jar") + conv.listSeparator;
 }
 
 std::string composeClassPath(Launcher& l, const OptionSink& sink) {
+    const char separator = l.os.paths().listSeparator;
     std::string text = kClassPathPrefix;
-    if (!sink.classpathPrepend.empty()) text += sink.classpathPrepend + ";";
+    if (!sink.classpathPrepend.empty()) text += sink.classpathPrepend + separator;
     // Without a per-run directory there is nothing of it to add; "\\user" alone would name a
     // directory at the root of the current drive.
     if (!l.launcherTempDir.empty()) {
         addArchivesOfDirectory(l, text, l.launcherTempDir, "jar");
         addArchivesOfDirectory(l, text, l.launcherTempDir, "zip");
-        const std::string user = l.launcherTempDir + "\\user";
+        const std::string user = joinPath(l.os.paths(), l.launcherTempDir, "user");
         addArchivesOfDirectory(l, text, user, "jar");
         addArchivesOfDirectory(l, text, user, "zip");
     }
@@ -136,25 +137,32 @@ std::string composeClassPath(Launcher& l, const OptionSink& sink) {
         addConfiguredClassPath(l, text);
     if (!sink.classpathAppend.empty()) {
         // An empty element would put the current directory on the class path.
-        if (!endsWithChar(text, ';') && text.size() > std::char_traits<char>::length(kClassPathPrefix)) text += ";";
+        if (!endsWithChar(text, separator) && text.size() > std::char_traits<char>::length(kClassPathPrefix))
+            text += separator;
         text += sink.classpathAppend;
     }
     return text;
 }
 
 void setNativeLibraryPath(Launcher& l) {
+    const PathConventions& conv = l.os.paths();
+    const std::string name(conv.nativePathVariable);
     std::string dirs = l.store.getProperty(prop::nativeLibraryPath);
     l.log.message("native lib dir is %s", dirs.c_str());
     expandVariables(l, dirs);
     std::string path = resolvePathList(l, dirs);
-    if (!path.empty() && !endsWithChar(path, ';')) path += ";";
-    path += l.os.env.get("PATH").value_or("");
+    const std::string existing = l.os.env.get(name).value_or("");
+    // An empty element would add the working directory to the search of a Linux system.
+    if (!path.empty() && !endsWithChar(path, conv.listSeparator) && (conv.windows || !existing.empty()))
+        path += conv.listSeparator;
+    path += existing;
     std::uint32_t error = 0;
-    if (l.os.env.set("PATH", path, error))
-        l.log.message("Setting PATH (native libs) %s", path.c_str());
+    if (l.os.env.set(name, path, error))
+        l.log.message("Setting %s (native libs) %s", name.c_str(), path.c_str());
     else
-        l.log.message("Setting PATH (native libs) %s failed with error %d", path.c_str(), static_cast<int>(error));
-    l.os.env.setRuntimeCopy("PATH=" + path);
+        l.log.message("Setting %s (native libs) %s failed with error %d", name.c_str(), path.c_str(),
+                      static_cast<int>(error));
+    l.os.env.setRuntimeCopy(name + "=" + path);
 }
 
 }  // namespace zendra

@@ -46,6 +46,22 @@ void splitCommandLine(std::u16string_view p, ArgumentList& out) {
     }
 }
 
+std::u16string joinCommandLine(const ArgumentList& arguments) {
+    std::u16string text;
+    for (const std::u16string& argument : arguments) {
+        if (!text.empty()) text += u' ';
+        if (!argument.empty() && argument.find_first_of(u" \"'") == std::u16string::npos) {
+            text += argument;
+            continue;
+        }
+        const char16_t quote = argument.find(u'"') == std::u16string::npos ? u'"' : u'\'';
+        text += quote;
+        text += argument;
+        text += quote;
+    }
+    return text;
+}
+
 void splitCommandLineNarrow(std::u16string_view text, std::vector<std::string>& out, TextCodec& codec) {
     ArgumentList wide;
     splitCommandLine(text, wide);

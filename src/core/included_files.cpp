@@ -51,9 +51,9 @@ bool isParentPart(std::string_view part) {
 
 // Creates the name's first directory level inside the per-run directory.
 void createFirstLevel(Launcher& l, const std::string& name) {
-    const std::size_t cut = name.find('\\');
+    const std::size_t cut = name.find(l.os.paths().separator);
     if (cut == std::string::npos) return;
-    const std::string dir = l.launcherTempDir + "\\" + name.substr(0, cut);
+    const std::string dir = joinPath(l.os.paths(), l.launcherTempDir, name.substr(0, cut));
     l.log.message("creating directory %s", dir.c_str());
     std::uint32_t code = 0;
     if (!l.os.fs.createDirectory(dir, code) && code != kAlreadyExists) {
@@ -70,8 +70,9 @@ int extractNamedEntries(Launcher& l, File& self, std::int32_t count) {
             l.log.error("refusing included file %s: %s", name.c_str(), reason->c_str());
             fatalPropertyWithArgument(l, prop::errorInternal, "11");
         }
-        const std::string target = l.launcherTempDir + "\\" + name;
-        createFirstLevel(l, name);
+        const std::string nativeName = toNativeSeparators(l.os.paths(), name);
+        const std::string target = joinPath(l.os.paths(), l.launcherTempDir, nativeName);
+        createFirstLevel(l, nativeName);
         if (const int result = extractIncludedFile(l, self, target); result != 0) {
             l.log.error("Failed to extract %s", target.c_str());
             return result;

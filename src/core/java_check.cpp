@@ -51,6 +51,7 @@ bool checkVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWri
 
 // A windowed application needs javaw.exe beside java.exe; the path is switched to it.
 bool switchToWindowedExe(Launcher& l, std::string& javaExe) {
+    if (!l.os.paths().windows) return fileExists(l, javaExe);  // one program serves both kinds there
     if (!endsWithIgnoreCase(javaExe, "javaw.exe") && javaExe.size() >= 4)
         javaExe.replace(javaExe.size() - 4, 4, "w.exe");
     return fileExists(l, javaExe);
@@ -70,9 +71,12 @@ std::optional<std::string> versionFromOutput(Launcher& l, const std::string& out
 bool fileExists(Launcher& l, const std::string& path) { return pathExists(l, path); }
 
 bool javaHomeToJavaExe(Launcher& l, std::string& javaExe, const std::string& home) {
-    javaExe = home + "\\jre\\bin\\java.exe";
-    if (l.store.getIntProperty(prop::requireJdk) != 0) return fileExists(l, home + "\\lib\\tools.jar");
-    if (!fileExists(l, javaExe)) javaExe = home + "\\bin\\java.exe";
+    const PathConventions& conv = l.os.paths();
+    const std::string java(conv.javaProgram);
+    const char s = conv.separator;
+    javaExe = home + s + "jre" + s + "bin" + s + java;
+    if (l.store.getIntProperty(prop::requireJdk) != 0) return fileExists(l, home + s + "lib" + s + "tools.jar");
+    if (!fileExists(l, javaExe)) javaExe = home + s + "bin" + s + java;
     return true;
 }
 

@@ -31,13 +31,14 @@ std::size_t javaExeNameLength(std::string_view javaExe) {
     return isWindowed ? windowed.size() : std::string_view("java.exe").size();
 }
 
-std::string javaExeDirectory(std::string_view javaExe) {
+std::string javaExeDirectory(std::string_view javaExe, const PathConventions& conventions) {
+    if (!conventions.windows) return directoryPart(conventions, std::string(javaExe));
     const std::size_t cut = std::min(javaExeNameLength(javaExe), javaExe.size());
     return std::string(javaExe.substr(0, javaExe.size() - cut));
 }
 
-std::string javaExeBinDirectory(std::string_view javaExe) {
-    std::string dir = javaExeDirectory(javaExe);
+std::string javaExeBinDirectory(std::string_view javaExe, const PathConventions& conventions) {
+    std::string dir = javaExeDirectory(javaExe, conventions);
     if (!dir.empty()) dir.pop_back();
     return dir;
 }
@@ -54,6 +55,8 @@ std::vector<std::string> splitList(std::string_view list) {
     return entries;
 }
 
-std::string jvmHomeOf(std::string_view javaExe) { return javaExeDirectory(javaExe) + ".."; }
+std::string jvmHomeOf(std::string_view javaExe, const PathConventions& conventions) {
+    return javaExeDirectory(javaExe, conventions) + "..";
+}
 
 }  // namespace zendra

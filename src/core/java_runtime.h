@@ -1,6 +1,8 @@
 // What the launchers rely on from a Java runtime: its file layout and the "-version" output.
 #pragma once
 
+#include "path_conventions.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -30,15 +32,15 @@ std::optional<std::string> parseVersionLine(std::string_view line);
 std::size_t javaExeNameLength(std::string_view javaExe);
 
 // The java.exe path without its file name, the backslash before it kept.
-std::string javaExeDirectory(std::string_view javaExe);
+std::string javaExeDirectory(std::string_view javaExe, const PathConventions& conventions = kWindowsConventions);
 
 // The directory that holds the java.exe, without the trailing separator.
-std::string javaExeBinDirectory(std::string_view javaExe);
+std::string javaExeBinDirectory(std::string_view javaExe, const PathConventions& conventions = kWindowsConventions);
 
 // The entries of a ";"-separated list; consecutive separators count as one.
 std::vector<std::string> splitList(std::string_view list);
 
 // The JVM home published for a java.exe: its directory followed by "..".
-std::string jvmHomeOf(std::string_view javaExe);
+std::string jvmHomeOf(std::string_view javaExe, const PathConventions& conventions = kWindowsConventions);
 
 }  // namespace zendra

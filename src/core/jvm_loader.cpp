@@ -1,5 +1,7 @@
 #include "jvm_loader.h"
 
+#include <vector>
+
 #include "errors.h"
 #include "java_check.h"
 #include "java_runtime.h"
@@ -12,15 +14,43 @@ namespace {
 
 constexpr std::size_t kVmTypeChars = 199;
 
-// Sets PATH in the operating system's environment and in the runtime library's copy.
+// Sets the native library search path (PATH on Windows) in the operating system's
+// environment and in the runtime library's copy.
 void setPath(Launcher& l, const std::optional<std::string>& value) {
+    const std::string name(l.os.paths().nativePathVariable);
     const std::string text = value.value_or("");
     std::uint32_t error = 0;
-    if (l.os.env.set("PATH", value, error))
-        l.log.message("Setting PATH %s", text.c_str());
+    if (l.os.env.set(name, value, error))
+        l.log.message("Setting %s %s", name.c_str(), text.c_str());
     else
-        l.log.message("Setting PATH %s failed with error %d", text.c_str(), static_cast<int>(error));
-    l.os.env.setRuntimeCopy("PATH=" + text);
+        l.log.message("Setting %s %s failed with error %d", name.c_str(), text.c_str(), static_cast<int>(error));
+    l.os.env.setRuntimeCopy(name + "=" + text);
+}
+
+// One attempt at a full library path; logs it like tryJvmDll.
+LibraryRef tryLibrary(Launcher& l, const std::string& path) {
+    const bool exists = fileExists(l, path);
+    l.log.message("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
+    std::uint32_t error = 0;
+    LibraryRef library = l.os.libraries.load(path, error);
+    if (exists && library == nullptr) l.log.message("Failed with error code %d", static_cast<int>(error));
+    return library;
+}
+
+// Linux runtimes keep the VM library below lib: lib/<type> since Java 9, jre/lib/<arch>/<type> in a
+// JDK 8 and lib/<arch>/<type> in a JRE 8. The configured type comes first, then server and client.
+LibraryRef loadPosixJvmLibrary(Launcher& l, const std::string& javaExe) {
+    const std::string home = jvmHomeOf(javaExe, l.os.paths());
+    const std::string arch(posixRuntimeArchitecture());
+    std::vector<std::string> types;
+    const std::string preferred = l.store.getProperty(prop::preferredVmType).substr(0, kVmTypeChars);
+    if (!preferred.empty()) types.push_back(preferred);
+    types.insert(types.end(), {"server", "client"});
+    for (const std::string& layout : {std::string("/lib/"), "/jre/lib/" + arch + "/", "/lib/" + arch + "/"})
+        for (const std::string& type : types)
+            if (LibraryRef library = tryLibrary(l, home + layout + type + "/" + std::string(l.os.paths().vmLibrary)))
+                return library;
+    return nullptr;
 }
 
 // A location handed in by the caller: a java.exe (checked, always run) or a Java home (taken as is).
@@ -68,7 +98,7 @@ bool loadAndPublish(Launcher& l, const JvmLocation& found) {
     l.jvmLocationKind = static_cast<int>(found.kind);
     l.jvmJavaExe = found.javaExe;
     LibraryRef library = loadJvmLibrary(l, found.javaExe);
-    l.jvmHome = jvmHomeOf(found.javaExe);
+    l.jvmHome = jvmHomeOf(found.javaExe, l.os.paths());
     void* entry = nullptr;
     if (library == nullptr) {
         l.log.error("Could not get DLL-Handle.");
@@ -113,6 +143,7 @@ bool LoadDLL(Launcher& l, bool showErrors, const std::optional<std::string>& loc
 }
 
 LibraryRef loadJvmLibrary(Launcher& l, const std::string& javaExe) {
+    if (!l.os.paths().windows) return loadPosixJvmLibrary(l, javaExe);
     if (LibraryRef library = loadJvmFromBinDir(l, javaExe)) return library;
     return loadJvmFromBinDir(l, javaExeDirectory(javaExe) + "..\\jre\\bin\\java.exe");
 }
@@ -131,13 +162,7 @@ LibraryRef loadJvmFromBinDir(Launcher& l, const std::string& javaExe) {
 }
 
 LibraryRef tryJvmDll(Launcher& l, const std::string& binDir, const std::string& subDir) {
-    const std::string path = binDir + "\\" + subDir + "\\jvm.dll";
-    const bool exists = fileExists(l, path);
-    l.log.message("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
-    std::uint32_t error = 0;
-    LibraryRef library = l.os.libraries.load(path, error);
-    if (exists && library == nullptr) l.log.message("Failed with error code %d", static_cast<int>(error));
-    return library;
+    return tryLibrary(l, binDir + "\\" + subDir + "\\jvm.dll");
 }
 
 }  // namespace zendra

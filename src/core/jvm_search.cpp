@@ -53,7 +53,8 @@ std::optional<JvmLocation> tryEntry(Launcher& l, const std::string& entry, const
     return std::nullopt;
 }
 
-bool isAbsoluteText(const std::string& text) {
+bool isAbsoluteText(const PathConventions& conv, const std::string& text) {
+    if (!conv.windows) return !text.empty() && (text[0] == '/' || text[0] == '\\');
     return text.size() > 1 && (text[1] == ':' || (text[0] == '\\' && text[1] == '\\'));
 }
 
@@ -63,7 +64,7 @@ std::optional<JvmLocation> relativePass(Launcher& l, const std::vector<std::stri
     for (const std::string& entry : entries) {
         const char type = entry.front();
         const std::string text = entry.substr(1);
-        if (!isDirectoryEntry(type) || (type != 'B' && isAbsoluteText(text))) continue;
+        if (!isDirectoryEntry(type) || (type != 'B' && isAbsoluteText(l.os.paths(), text))) continue;
         l.log.message("Testing relative location %s", text.c_str());
         std::string javaExe;
         checkJavaHomeDir(l, javaExe, text, range, true);
@@ -113,7 +114,8 @@ JvmLocation searchJVM(Launcher& l) {
 }
 
 std::optional<std::string> readJreConfigFile(Launcher& l, const std::string& suffix) {
-    const std::string path = getFullPath(l, l.store.getProperty(prop::installationDirectory), true) + suffix;
+    const std::string path = getFullPath(l, l.store.getProperty(prop::installationDirectory), true) +
+                             toNativeSeparators(l.os.paths(), suffix);
     auto line = readFirstTextLine(l, path, kConfigLineChars);
     if (!line) return std::nullopt;
     while (!line->empty() && (line->back() == '\r' || line->back() == '\n')) line->pop_back();
@@ -124,7 +126,7 @@ std::optional<std::string> checkEnvironmentJvm(Launcher& l, const std::string& n
     auto value = l.os.env.get(name);
     if (!value || value->empty()) return std::nullopt;
     std::string home = *value;
-    std::replace(home.begin(), home.end(), '/', '\\');
+    home = toNativeSeparators(l.os.paths(), home);
     std::string javaExe;
     if (!javaHomeToJavaExe(l, javaExe, home)) return std::nullopt;
     std::string version;
@@ -133,7 +135,7 @@ std::optional<std::string> checkEnvironmentJvm(Launcher& l, const std::string& n
 }
 
 std::optional<std::string> checkSearchPathJvm(Launcher& l, const VersionRange& range) {
-    auto found = l.os.fs.searchPath("java.exe");
+    auto found = l.os.fs.searchPath(std::string(l.os.paths().javaProgram));
     if (!found) return std::nullopt;
     std::string javaExe = *found;
     std::string version;

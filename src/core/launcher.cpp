@@ -53,6 +53,7 @@ void logPrompt(Launcher& l) {
     const std::string text = formatText(
         "The following log file will be created:\n\n%s\n\nDo you want to open an Explorer window?", path.c_str());
     if (l.os.ui.messageBox(nullptr, text, l.productTitle, BoxStyle::QuestionYesNo) != BoxAnswer::Yes) return;
+    if (!l.os.paths().windows) return;  // no file manager to open there
     const std::string shortPath = l.os.fs.shortPathName(path).value_or(path);
     const std::string command =
         formatText("%s\\explorer.exe /select,%s", l.os.fs.windowsDirectory().c_str(), shortPath.c_str());

@@ -59,7 +59,7 @@ void DiagnosticLog::initialise() {
     if (auto name = tempName(); name && os_.fs.createWrite(*name, code)) {
         path_ = *name;
     } else {
-        path_ = kFallbackPath;
+        path_ = os_.paths().windows ? std::string(kFallbackPath) : std::string(os_.paths().defaultTempDirectory) + "qln_nlog";
         if (!os_.fs.createWrite(*path_, code)) return;
     }
     stream_ = os_.fs.openAppend(*path_, code);
@@ -69,13 +69,14 @@ void DiagnosticLog::initialise() {
 }
 
 std::optional<std::string> DiagnosticLog::tempName() {
-    std::string dir = "c:\\";
-    if (auto tmp = os_.env.get("TMP"); tmp && !tmp->empty()) {
+    const PathConventions& conv = os_.paths();
+    std::string dir(conv.defaultTempDirectory);
+    if (auto tmp = os_.env.get(conv.windows ? "TMP" : "TMPDIR"); tmp && !tmp->empty()) {
         std::string probe = *tmp;
-        while (probe.size() > 3 && (probe.back() == '\\' || probe.back() == '/')) probe.pop_back();
+        while (probe.size() > (conv.windows ? 3 : 1) && (probe.back() == '\\' || probe.back() == '/')) probe.pop_back();
         if (auto entry = os_.fs.find(probe); entry && entry->isDirectory) dir = *tmp;
     }
-    if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+    if (dir.back() != '\\' && dir.back() != '/') dir += conv.separator;
     for (int counter = 1; counter < 100000; ++counter) {
         std::string candidate = dir + "qln_nlog_" + std::to_string(counter);
         if (!os_.fs.find(candidate)) return candidate;

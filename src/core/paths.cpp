@@ -9,7 +9,8 @@
 namespace zendra {
 namespace {
 
-bool acceptableExePath(const Narrowed& n) {
+bool acceptableExePath(const PathConventions& conv, const Narrowed& n) {
+    if (!conv.windows) return !n.usedDefault && !n.text.empty();
     return !n.usedDefault && n.text.size() >= 4 && endsWithIgnoreCase(n.text, ".exe");
 }
 
@@ -19,25 +20,19 @@ std::string findExecutablePath(Launcher& l) {
     const std::u16string module = proc.moduleFileNameW();
     const std::u16string longForm = proc.longPathNameW(module).value_or(module);
     Narrowed n = l.os.codec.toFileCodePage(longForm);
-    if (acceptableExePath(n)) return n.text;
+    if (acceptableExePath(l.os.paths(), n)) return n.text;
     n = l.os.codec.toFileCodePage(proc.shortPathNameW(longForm).value_or(longForm));
-    if (acceptableExePath(n)) return n.text;
+    if (acceptableExePath(l.os.paths(), n)) return n.text;
     const std::string narrow = proc.moduleFileNameA();
     return l.os.fs.shortPathName(narrow).value_or(narrow);
 }
 
-// The directory part of a full path, keeping its final backslash.
-std::string directoryOf(const std::string& path) {
-    std::size_t cut = path.find_last_of('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-std::string withTrailingBackslash(std::string dir) {
-    if (dir.empty() || dir.back() != '\\') dir += '\\';
-    return dir;
-}
-
 std::optional<std::string> fallbackTempDirectory(Launcher& l) {
+    if (!l.os.paths().windows) {
+        for (const char* candidate : {"/tmp", "/var/tmp"})
+            if (isWritableDirectory(l, candidate)) return std::string(candidate);
+        return std::nullopt;
+    }
     const std::string windows = l.os.fs.windowsDirectory();
     for (const std::string& candidate : {windows + "\\temp", std::string("c:\\temp"), std::string("c:\\tmp"), windows})
         if (isWritableDirectory(l, candidate)) return candidate;
@@ -54,7 +49,7 @@ std::optional<std::string> fallbackTempDirectory(Launcher& l) {
 const std::string& getExecutablePath(Launcher& l) {
     if (!l.executablePathCache) {
         std::string path = findExecutablePath(l);
-        collapseBackslashes(path, l.os.codec);
+        collapseBackslashes(path, l.os.codec, l.os.paths());
         l.executablePathCache = std::move(path);
     }
     return *l.executablePathCache;
@@ -63,12 +58,17 @@ const std::string& getExecutablePath(Launcher& l) {
 const std::string& getExecutableDirectory(Launcher& l) {
     if (!l.executableDirCache) {
         const std::string& exe = getExecutablePath(l);
-        l.executableDirCache = directoryOf(l.os.fs.fullPathName(exe).value_or(exe));
+        l.executableDirCache = directoryPart(l.os.paths(), l.os.fs.fullPathName(exe).value_or(exe));
     }
     return *l.executableDirCache;
 }
 
-bool isRelativePath(const std::string& path) {
+bool isRelativePath(const std::string& path, const PathConventions& conventions) {
+    if (!conventions.windows) {
+        std::string_view p = path;
+        if (!p.empty() && p.front() == '"') p.remove_prefix(1);
+        return p.empty() || p.front() != '/';
+    }
     if (path.size() < 3) return true;
     std::string_view p = path;
     if (p.front() == '"') {
@@ -79,11 +79,12 @@ bool isRelativePath(const std::string& path) {
     return !(p[0] == '\\' && p[1] == '\\');
 }
 
-void collapseBackslashes(std::string& path, TextCodec& codec) {
+void collapseBackslashes(std::string& path, TextCodec& codec, const PathConventions& conventions) {
+    const auto separator = static_cast<char16_t>(conventions.separator);
     const std::u16string wide = codec.fromFileCodePage(path);
     std::u16string out = wide.substr(0, 2);
     for (std::size_t i = out.size(); i < wide.size(); ++i) {
-        if (wide[i] == u'\\' && out.back() == u'\\') continue;
+        if (wide[i] == separator && out.back() == separator) continue;
         out.push_back(wide[i]);
     }
     Narrowed back = codec.toFileCodePage(out);
@@ -99,26 +100,28 @@ void lowerCasePath(std::string& path, TextCodec& codec) {
 }
 
 std::string resolvePath(Launcher& l, const std::string& path, const std::string* referenceFile) {
-    std::string result = path;
-    if (isRelativePath(path)) {
+    const PathConventions& conv = l.os.paths();
+    std::string result = conv.windows ? path : toNativeSeparators(conv, path);
+    if (isRelativePath(result, conv)) {
         std::string base = getExecutableDirectory(l);
-        if (referenceFile != nullptr) base = directoryOf(l.os.fs.fullPathName(*referenceFile).value_or(*referenceFile));
-        result = base + path;
+        if (referenceFile != nullptr)
+            base = directoryPart(conv, l.os.fs.fullPathName(*referenceFile).value_or(*referenceFile));
+        result = base + result;
     }
-    collapseBackslashes(result, l.os.codec);
+    collapseBackslashes(result, l.os.codec, conv);
     return result;
 }
 
 std::string getFullPath(Launcher& l, const std::string& path, bool keepCase) {
     std::string resolved = resolvePath(l, path);
     std::string full = l.os.fs.fullPathName(resolved).value_or(resolved);
-    if (!keepCase) lowerCasePath(full, l.os.codec);
-    collapseBackslashes(full, l.os.codec);
+    if (!keepCase && l.os.paths().windows) lowerCasePath(full, l.os.codec);
+    collapseBackslashes(full, l.os.codec, l.os.paths());
     return full;
 }
 
 bool pathExists(Launcher& l, const std::string& path) {
-    if (path.size() >= 2) {
+    if (path.size() >= 2 && l.os.paths().windows) {
         std::string_view rest = std::string_view(path).substr(1);
         if (rest == ":\\" || rest == ":\\." || rest == ":\\.\\.") return true;
     }
@@ -132,13 +135,14 @@ std::optional<std::uint64_t> getFileWriteTime(Launcher& l, const std::string& pa
 }
 
 std::string resolvePathList(Launcher& l, const std::string& list) {
+    const char separator = l.os.paths().listSeparator;
     std::string out;
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t end = list.find(';', start);
         if (end == std::string::npos) end = list.size();
         if (end > start) {
-            if (!out.empty()) out += ';';
+            if (!out.empty()) out += separator;
             out += resolvePath(l, list.substr(start, end - start));
         }
         start = end + 1;
@@ -147,7 +151,7 @@ std::string resolvePathList(Launcher& l, const std::string& list) {
 }
 
 std::vector<std::string> listFilesWithExtension(Launcher& l, const std::string& dir, const std::string& extension) {
-    std::string pattern = dir + "\\*" + (startsWith(extension, ".") ? "" : ".") + extension;
+    std::string pattern = joinPath(l.os.paths(), dir, "*") + (startsWith(extension, ".") ? "" : ".") + extension;
     std::vector<std::string> names;
     for (const auto& entry : l.os.fs.list(pattern)) names.push_back(entry.name);
     return names;
@@ -158,20 +162,21 @@ std::string getTempDirectory(Launcher& l) {
     l.log.message("GetTempPath returned %d (last error %d)", static_cast<int>(temp.length), static_cast<int>(temp.error));
     std::string dir = temp.length > 0 ? temp.path : std::string();
     if (dir.empty()) {
-        dir = l.os.env.get("HOMEDRIVE").value_or("") + l.os.env.get("HOMEPATH").value_or("");
+        dir = l.os.paths().windows ? l.os.env.get("HOMEDRIVE").value_or("") + l.os.env.get("HOMEPATH").value_or("")
+                                   : l.os.env.get("HOME").value_or("");
         l.log.message("No temp dir defined. Using home %s", dir.c_str());
     } else {
         std::uint32_t code = 0;
         l.log.message("make dir returned %d", l.os.fs.createDirectory(dir, code) ? 0 : -1);
     }
     const std::string longForm = l.os.fs.longPathName(dir).value_or(dir);
-    if (longForm.find('?') == std::string::npos) return withTrailingBackslash(dir);
-    if (auto fallback = fallbackTempDirectory(l)) return withTrailingBackslash(*fallback);
+    if (longForm.find('?') == std::string::npos) return withTrailingSeparator(l.os.paths(), dir);
+    if (auto fallback = fallbackTempDirectory(l)) return withTrailingSeparator(l.os.paths(), *fallback);
     fatalPropertyWithArgument(l, prop::errorNoTempDir);
 }
 
 bool isWritableDirectory(Launcher& l, const std::string& dir) {
-    const std::string probe = dir + "\\znd_w_testdir";
+    const std::string probe = dir + l.os.paths().separator + "znd_w_testdir";
     l.os.fs.removeDirectory(probe);
     std::uint32_t code = 0;
     if (!l.os.fs.createDirectory(probe, code)) return false;
@@ -216,7 +221,7 @@ void createLauncherTempDir(Launcher& l) {
 void emptyDirectory(Launcher& l, const std::string& dir, bool recurse) {
     if (dir.empty() || dir.front() == '.') return;
     l.log.message("emptying %s", dir.c_str());
-    const std::string prefix = dir.back() == '\\' ? dir : dir + "\\";
+    const std::string prefix = withTrailingSeparator(l.os.paths(), dir);
     for (const auto& entry : l.os.fs.list(prefix + "*.*")) {
         if (entry.name == "." || entry.name == "..") continue;
         const std::string full = prefix + entry.name;

@@ -13,19 +13,19 @@ namespace zendra {
 // The own executable's path in a form the 8-bit file calls can open (cached).
 const std::string& getExecutablePath(Launcher& l);
 
-// The directory of the executable, ending with a backslash (cached).
+// The directory of the executable, ending with a separator (cached).
 const std::string& getExecutableDirectory(Launcher& l);
 
-// Whether a path counts as relative (no drive root, not UNC).
-bool isRelativePath(const std::string& path);
+// Whether a path counts as relative (Windows: no drive root, not UNC; Linux: no leading "/").
+bool isRelativePath(const std::string& path, const PathConventions& conventions = kWindowsConventions);
 
-// Replaces runs of backslashes by one, keeping a leading "\\\\".
-void collapseBackslashes(std::string& path, TextCodec& codec);
+// Replaces runs of separators by one, keeping a leading pair (a UNC root).
+void collapseBackslashes(std::string& path, TextCodec& codec, const PathConventions& conventions = kWindowsConventions);
 
 // Lower-cases ASCII capitals in a path.
 void lowerCasePath(std::string& path, TextCodec& codec);
 
-// Prefixes relative paths with the reference file's (or the executable's) directory; collapses.
+// Prefixes relative paths (in the system's separators) with the reference file's (or the executable's) directory; collapses.
 std::string resolvePath(Launcher& l, const std::string& path, const std::string* referenceFile = nullptr);
 
 // resolvePath, normalised by the system, lower-cased unless keepCase.
@@ -37,13 +37,13 @@ bool pathExists(Launcher& l, const std::string& path);
 // The last-write time of a path, when it exists.
 std::optional<std::uint64_t> getFileWriteTime(Launcher& l, const std::string& path);
 
-// Resolves each entry of a ";"-separated list; empty entries vanish.
+// Resolves each entry of a ";"-separated list into a list in the system's form; empty entries vanish.
 std::string resolvePathList(Launcher& l, const std::string& list);
 
 // Names in a directory ending with the extension, in search order.
 std::vector<std::string> listFilesWithExtension(Launcher& l, const std::string& dir, const std::string& extension);
 
-// A writable temporary directory ending with a backslash; fatal when there is none.
+// A writable temporary directory ending with a separator; fatal when there is none.
 std::string getTempDirectory(Launcher& l);
 
 // Whether a probe directory can be created in dir.

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "path_conventions.h"
 #include "platform_desktop.h"
 #include "platform_splash.h"
 #include "platform_sync.h"
@@ -271,6 +272,10 @@ struct Platform {
     Synchronization& sync;
     Desktop& desktop;
     SplashServices& splash;
+    const PathConventions* conventions = &kWindowsConventions;  // the system's path spelling
+
+    // How this system spells paths, lists and runtime files.
+    const PathConventions& paths() const { return *conventions; }
 };
 
 }  // namespace zendra

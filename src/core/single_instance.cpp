@@ -27,7 +27,7 @@ std::string executableKey(Launcher& l) { return getFullPath(l, getExecutablePath
 // The unnumbered instance semaphore name: scope prefix and the path with backslashes and
 // spaces replaced by "_".
 std::string baseSemaphoreName(Launcher& l, std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '_');
+    std::replace(path.begin(), path.end(), l.os.paths().separator, '_');
     std::replace(path.begin(), path.end(), ' ', '_');
     return (l.store.getIntProperty(prop::globalInstanceScope) != 0 ? "Global\\" : "Local\\") + path;
 }

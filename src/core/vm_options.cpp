@@ -189,7 +189,9 @@ std::unique_ptr<File> openDefaultOptionFile(Launcher& l) {
     // A long form with characters outside the ANSI code page comes back with "?" in their
     // place and names no file; the executable's own (short) form still opens.
     if (longForm.find('?') != std::string::npos) longForm = exe;
-    const std::string stem = longForm.size() >= 4 ? longForm.substr(0, longForm.size() - 4) : longForm;
+    // Windows cuts the four characters of ".exe"; a Linux executable usually has no suffix.
+    const std::size_t suffix = l.os.paths().windows ? 4 : (endsWithIgnoreCase(longForm, ".exe") ? 4 : 0);
+    const std::string stem = longForm.size() >= suffix ? longForm.substr(0, longForm.size() - suffix) : longForm;
     const std::string first = stem + ".vmoptions";
     std::uint32_t error = 0;
     std::unique_ptr<File> file = l.os.fs.openRead(first, error);

@@ -65,4 +65,18 @@ TEST(SplitNarrowCommandLine, ConvertsThroughTheCodePage) {
 }
 
 }  // namespace
+TEST(JoinCommandLine, SplitsBackIntoTheSameArguments) {
+    const ArgumentList arguments = {u"prog", u"plain", u"", u"with space", u"it's", u"say \"hi\"",
+                                    u"tab\there", u"back\\slash\\", u"  lead", u"trail  ", u"\u00e9\u4e2d"};
+    const std::u16string text = joinCommandLine(arguments);
+    ArgumentList back;
+    splitCommandLine(text, back);
+    EXPECT_EQ(back, arguments);
+}
+
+TEST(JoinCommandLine, QuotesOnlyWhatNeedsIt) {
+    EXPECT_EQ(joinCommandLine({u"a", u"b c", u""}), u"a \"b c\" \"\"");
+    EXPECT_EQ(joinCommandLine({}), u"");
+}
+
 }  // namespace zendra

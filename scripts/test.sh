@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: host unit tests and the fuzzer, Windows unit tests and end-to-end tests
-# of the real executables under Wine (inside a virtual X display), and the static checks of
-# the x86 builds. Installs what is missing and builds first.
+# of the real executables under Wine (inside a virtual X display), the static checks of the
+# x86 builds, and the Linux edition's end-to-end tests with a real Java runtime. Installs what is missing and builds first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,4 +17,5 @@ status=0
 ctest --preset host -j2 || status=1
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win64 || status=1
 ctest --preset win32 || status=1
+ctest --preset linux || status=1
 exit $status

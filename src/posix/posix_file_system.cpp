@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include "posix_file.h"
 #include "posix_handles.h"
@@ -156,11 +157,20 @@ std::optional<std::string> PosixFileSystem::tempFileName(const std::string& dir,
 
 bool PosixFileSystem::setCurrentDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
+// A program found along PATH with its links resolved: distributions reach the runtime's
+// "java" through links such as /usr/bin/java, and only the real file sits in a Java home.
+static std::optional<std::string> resolvedProgram(PosixFileSystem& fs, const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    if (error) return fs.fullPathName(path);
+    return real.string();
+}
+
 std::optional<std::string> PosixFileSystem::searchPath(const std::string& fileName) {
     if (fileName.empty()) return std::nullopt;
     if (fileName.find('/') != std::string::npos) {
         if (!isExecutableFile(fileName)) return std::nullopt;
-        return fullPathName(fileName);
+        return resolvedProgram(*this, fileName);
     }
     const char* variable = std::getenv("PATH");
     const std::string pathList = variable != nullptr ? variable : "/bin:/usr/bin";
@@ -171,7 +181,7 @@ std::optional<std::string> PosixFileSystem::searchPath(const std::string& fileNa
         std::string dir = pathList.substr(start, end - start);
         if (dir.empty()) dir = ".";
         const std::string candidate = dir + "/" + fileName;
-        if (isExecutableFile(candidate)) return fullPathName(candidate);
+        if (isExecutableFile(candidate)) return resolvedProgram(*this, candidate);
         start = end + 1;
     }
     return std::nullopt;

@@ -144,6 +144,19 @@ TEST_F(FileSystemTest, SearchPathFindsTheFirstExecutableFileAlongPath) {
     ASSERT_TRUE(fs.setCurrentDirectory(old));
 }
 
+TEST_F(FileSystemTest, SearchPathResolvesLinksToTheRealProgram) {
+    // Like /usr/bin/java -> /etc/alternatives/java -> /usr/lib/jvm/<runtime>/bin/java.
+    for (const char* sub : {"bin", "alternatives", "jdk", "jdk/bin"}) ASSERT_EQ(::mkdir((dir / sub).c_str(), 0755), 0);
+    writeFile(dir / "jdk/bin/java", "#!/bin/sh\n");
+    ASSERT_EQ(::chmod((dir / "jdk/bin/java").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink((dir / "jdk/bin/java").c_str(), (dir / "alternatives/java").c_str()), 0);
+    ASSERT_EQ(::symlink("../alternatives/java", (dir / "bin/java").c_str()), 0);
+    ScopedEnv path("PATH", dir / "bin");
+    const std::string real = std::filesystem::canonical(dir / "jdk/bin/java").string();
+    EXPECT_EQ(fs.searchPath("java"), real);
+    EXPECT_EQ(fs.searchPath(dir / "bin/java"), real);
+}
+
 TEST_F(FileSystemTest, FilesReadWriteAppendAndRefuseDirectories) {
     std::uint32_t error = 0;
     {

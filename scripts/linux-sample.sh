@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The Linux part of the main job: packages the sample application onto the Linux edition of
+# the application launcher and starts it with the Java runtime this machine has; checks that
+# the application received its arguments and that its exit status became the launcher's.
+# Expects the builds of scripts/build.sh (build/linux).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out="$root/build/sample-linux"
+rm -rf "$out"
+mkdir -p "$out/classes" "$out/tmp" "$out/state" "$out/run"
+
+echo "== compiling the sample application"
+javac -d "$out/classes" $(find sample/src -name '*.java')
+jar --create --file "$out/hello.jar" -C "$out/classes" .
+
+echo "== packaging build/sample-linux/hello (the Linux launcher with the sample's record)"
+build/linux/tools/zendra-pack build/linux/src/linux/app-launcher sample/hello.json "$out/hello" 2>"$out/pack.txt" || {
+  cat "$out/pack.txt" >&2; exit 1; }
+sed 's/^/   /' "$out/pack.txt"
+
+echo "== running: hello \"Hello, Linux\" \"two words\" --exit=7   (ZENDRA_LOG=yes)"
+echo "   search sequence of the sample: $(grep -o '"searchSequence": "[^"]*"' sample/hello.json)," \
+     "JAVA_HOME=${JAVA_HOME:-(unset)}, java on PATH: $(command -v java || echo none)"
+set +e
+TMPDIR="$out/tmp" XDG_STATE_HOME="$out/state" XDG_RUNTIME_DIR="$out/run" ZENDRA_LOG=yes \
+  "$out/hello" "Hello, Linux" "two words" --exit=7 >"$out/stdout.txt" 2>"$out/stderr.txt"
+code=$?
+set -e
+echo "-- exit code: $code"
+echo "-- standard output:"; sed 's/^/   /' "$out/stdout.txt"
+echo "-- standard error:"; sed 's/^/   /' "$out/stderr.txt"
+log=$(ls "$out"/tmp/qln_nlog_* 2>/dev/null | head -n 1 || true)
+if [ -n "$log" ]; then
+  echo "-- diagnostic log ($log), the search and the launch:"
+  grep -E '^(Testing|checkJavaExe|Java version|got version|Trying|Loading|vmoption|main class|param|calling)' "$log" \
+    | sed 's/^/   /'
+fi
+
+expected=("argument 0: Hello, Linux" "argument 1: two words" "argument 2: --exit=7")
+for line in "${expected[@]}"; do
+  grep -qF "$line" "$out/stdout.txt" || { echo "== missing in the output: $line" >&2; exit 1; }
+done
+if [ "$code" -ne 7 ]; then
+  echo "== the launcher ended with $code, expected the application's status 7" >&2
+  exit 1
+fi
+echo "== The sample ran in a real Java VM started by the packaged Linux launcher: its arguments arrived"
+echo "   and its exit status 7 became the launcher's exit code."

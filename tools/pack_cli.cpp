@@ -6,8 +6,9 @@
 #include <optional>
 
 #include "pack_dump.h"
+#include "launcher_image.h"
 #include "pack_json.h"
-#include "pe_image.h"
+#include "pack_resources.h"
 #include "pe_resources.h"
 #include "resource_helper.h"
 
@@ -15,10 +16,12 @@ namespace zendra::pack {
 namespace {
 
 constexpr const char* kUsage = R"(usage:
-  zendra-pack [--resource-helper ZENDRA-RC.EXE] LAUNCHER.exe DESCRIPTION.json OUTPUT.exe
-      Writes OUTPUT.exe: the launcher's PE image (anything appended behind its last
-      section is dropped) with the description's resources added, the configuration
-      record and the included files.
+  zendra-pack [--resource-helper ZENDRA-RC.EXE] LAUNCHER DESCRIPTION.json OUTPUT
+      Writes OUTPUT: the launcher's image with the description's resources added, the
+      configuration record and the included files. The image of a PE launcher ends
+      with its last section, that of an ELF launcher with its section data and section
+      header table; anything appended behind is dropped. An ELF launcher gets no
+      resources. OUTPUT takes the launcher's file mode (executable bits included).
   zendra-pack --dump PACKAGED.exe [--extract-dir DIR] [--output FILE.json]
       Prints the description of a packaged executable (to FILE.json with --output) and
       reports on stderr the resources it finds and whether the integrity checksum
@@ -90,18 +93,48 @@ void printNotes(const std::vector<std::string>& notes, std::ostream& err) {
     for (const std::string& note : notes) err << note << '\n';
 }
 
+// Gives the written output the launcher's permission bits, keeping it readable and writable
+// for its owner so that it can be packaged again in place.
+void copyMode(std::filesystem::perms mode, const std::filesystem::path& output) {
+    using std::filesystem::perms;
+    if (mode == perms::unknown) return;
+    std::error_code error;
+    std::filesystem::permissions(output, (mode & perms::all) | perms::owner_read | perms::owner_write, error);
+    if (error) throw PackError("cannot set the mode of \"" + output.string() + "\": " + error.message());
+}
+
+// The note for resources an ELF launcher cannot carry.
+std::string ignoredResourcesNote(const std::vector<ResourceFile>& resources) {
+    std::string names;
+    for (const ResourceFile& resource : resources) names += (names.empty() ? "" : ", ") + roleName(resource.role);
+    return "note: resources ignored (" + names + "): an ELF launcher carries no Windows resources";
+}
+
+// The launcher image with the description's resources (PE) or a note that they were ignored (ELF).
+std::vector<std::uint8_t> launcherPart(const std::vector<std::uint8_t>& launcher, const Package& package,
+                                       const std::optional<std::string>& helper, std::vector<std::string>& notes) {
+    const LauncherFormat format = launcherFormat(launcher);
+    std::vector<std::uint8_t> image = launcherImage(launcher, notes);
+    if (format == LauncherFormat::Pe) return addResources(std::move(image), package.resources, helper, notes);
+    if (!package.resources.empty()) notes.push_back(ignoredResourcesNote(package.resources));
+    return image;
+}
+
 // Packs files[0] (launcher) with files[1] (description) into files[2]. Resources go into
 // the launcher image first: they change its sections, and the record follows the last one.
 int pack(const std::vector<std::string>& files, const std::optional<std::string>& helper, std::ostream& err) {
     const std::vector<std::uint8_t> launcher = mustRead(files[0]);
+    std::error_code statusError;
+    const std::filesystem::perms mode = std::filesystem::status(files[0], statusError).permissions();
     const std::vector<std::uint8_t> text = mustRead(files[1]);
     std::vector<std::string> notes;
     const std::filesystem::path baseDir = std::filesystem::path(files[1]).parent_path();
     const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes);
-    const std::vector<std::uint8_t> image = addResources(launcherImage(launcher, notes), package.resources, helper, notes);
-    const std::vector<std::uint8_t> packaged = packageExecutable(image, package, notes);
+    const std::vector<std::uint8_t> packaged =
+        packageExecutable(launcherPart(launcher, package, helper, notes), package, notes);
     printNotes(notes, err);
     writeFile(files[2], packaged);
+    copyMode(mode, files[2]);
     return 0;
 }
 
@@ -145,7 +178,7 @@ int dump(const std::vector<std::string>& args, const DumpOptions& options, std::
     const std::string text =
         packageToJson(result.package, options.extractDir).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     printNotes(result.notes, err);
-    printNotes(describeResources(bytes), err);
+    if (launcherFormat(bytes) == LauncherFormat::Pe) printNotes(describeResources(bytes), err);
     err << describe(result.integrity) << '\n';
     if (options.output) {
         writeFile(*options.output, std::vector<std::uint8_t>(text.begin(), text.end()));

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <fstream>
 
-#include "pe_image.h"
+#include "launcher_image.h"
 #include "property_ids.h"
 #include "property_store.h"
 
@@ -84,7 +84,7 @@ std::string describe(const IntegrityReport& report) {
 }
 
 PackageDump readPackage(std::span<const std::uint8_t> bytes) {
-    inspectPe(bytes);
+    inspectLauncher(bytes);
     MemoryFile file(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     NullLogger log;
     RecordReader reader(file, log);

@@ -36,8 +36,8 @@ struct PackageDump {
 };
 
 // Reads the record with the launcher's reader, then the included files the way the launcher
-// extracts them (properties 2002 and 2003). Throws PackError for a file that is not PE or
-// carries no readable record.
+// extracts them (properties 2002 and 2003). Throws PackError for a file that is neither a
+// usable PE nor a usable ELF file or carries no readable record.
 PackageDump readPackage(std::span<const std::uint8_t> bytes);
 
 // Writes the included files below dir, creating directories as needed. Every name is

@@ -126,7 +126,7 @@ void clearDroppedSymbols(std::vector<std::uint8_t>& image, const PeLayout& layou
 
 }  // namespace
 
-std::vector<std::uint8_t> launcherImage(std::span<const std::uint8_t> bytes, std::vector<std::string>& notes) {
+std::vector<std::uint8_t> peLauncherImage(std::span<const std::uint8_t> bytes, std::vector<std::string>& notes) {
     const PeLayout layout = inspectPe(bytes);
     checkRecordPlace(layout, bytes.size());
     const auto end = static_cast<std::size_t>(layout.recordOffset);
@@ -138,18 +138,6 @@ std::vector<std::uint8_t> launcherImage(std::span<const std::uint8_t> bytes, std
     clearDroppedSignature(image, layout, notes);
     clearDroppedSymbols(image, layout, notes);
     return image;
-}
-
-std::vector<std::uint8_t> packageExecutable(std::span<const std::uint8_t> launcher, const Package& package,
-                                            std::vector<std::string>& notes) {
-    std::vector<std::uint8_t> out = launcherImage(launcher, notes);
-    const std::vector<std::uint8_t> record = encodeRecord(package);
-    out.insert(out.end(), record.begin(), record.end());
-    // The launcher keeps the offsets behind the record and behind the included files in 32 bits.
-    if (out.size() > std::numeric_limits<std::uint32_t>::max()) {
-        throw PackError("the packaged file would reach 4 GiB; the launcher cannot address its data");
-    }
-    return out;
 }
 
 }  // namespace zendra::pack

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher_image.h"  // launcherImage and packageExecutable, for either kind
 #include "pack_model.h"
 
 namespace zendra::pack {
@@ -25,13 +26,9 @@ struct PeLayout {
 // ("not a PE file: ...") otherwise.
 PeLayout inspectPe(std::span<const std::uint8_t> bytes);
 
-// The launcher part of a packaged file: bytes up to the record offset. Data already behind
+// The launcher part of a packaged PE file: bytes up to the record offset. Data already behind
 // it is dropped (with a note), and header references into the dropped part (certificate
 // table, COFF symbol table) are cleared. Refuses images the record would overwrite.
-std::vector<std::uint8_t> launcherImage(std::span<const std::uint8_t> bytes, std::vector<std::string>& notes);
-
-// A packaged executable: launcher image, record and included-file data, nothing behind.
-std::vector<std::uint8_t> packageExecutable(std::span<const std::uint8_t> launcher, const Package& package,
-                                            std::vector<std::string>& notes);
+std::vector<std::uint8_t> peLauncherImage(std::span<const std::uint8_t> bytes, std::vector<std::string>& notes);
 
 }  // namespace zendra::pack

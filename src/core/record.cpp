@@ -21,6 +21,32 @@ constexpr std::size_t kSlice = 64 * 1024;
 // Offset of e_lfanew in the DOS header.
 constexpr std::int64_t kPeOffsetField = 60;
 
+// An ELF image: its magic, the identification bytes behind it and the section header fields.
+constexpr std::uint8_t kElfMagic[] = {0x7F, 'E', 'L', 'F'};
+constexpr std::int64_t kElfClassField = 4;  // EI_CLASS, followed by EI_DATA
+constexpr int kElfClass32 = 1;
+constexpr int kElfClass64 = 2;
+constexpr int kElfLittleEndian = 1;
+constexpr std::int64_t kElfSectionTypeField = 4;  // sh_type
+constexpr std::int32_t kElfNoBits = 8;             // SHT_NOBITS: the section occupies no file space
+
+// Where the fields of the ELF walk lie in one class, and how its offsets are read.
+struct ElfFields {
+    std::int64_t tableOffset;  // e_shoff
+    std::int64_t entrySize;    // e_shentsize, followed by e_shnum
+    std::int64_t dataOffset;   // sh_offset within a section header, followed by sh_size
+    int headerSize;            // size of one section header
+    const char* wordFailure;   // failure text of reading one offset
+};
+
+ElfFields elfFields(bool wide) {
+    if (wide) return {0x28, 0x3A, 24, 64, kLongFailure};
+    return {0x20, 0x2E, 16, 40, kIntFailure};
+}
+
+// Whether value is an offset the walk can seek to (offsets are 32-bit, as in the PE walk).
+bool fitsOffset(std::int64_t value) { return value >= 0 && value <= std::numeric_limits<std::uint32_t>::max(); }
+
 // Reads until size bytes arrived, the stream ends or a read fails.
 IoResult readFully(File& file, std::uint8_t* out, std::size_t size) {
     IoResult total;
@@ -49,11 +75,22 @@ RecordReader::RecordReader(File& file, Logger& log) : file_(file), log_(log) {}
 
 void RecordReader::positionAt(std::int64_t offset, const char* failure) {
     // Offsets of the walk are 32-bit; anything else cannot lie in a launcher file.
-    if (offset < 0 || offset > std::numeric_limits<std::uint32_t>::max()) throw RecordError(failure);
+    if (!fitsOffset(offset)) throw RecordError(failure);
     if (!file_.seek(static_cast<std::uint64_t>(offset))) throw RecordError(failure);
 }
 
 std::uint64_t RecordReader::seekToAppendedData() {
+    return startsWithElfMagic() ? seekBehindElf() : seekBehindPe();
+}
+
+bool RecordReader::startsWithElfMagic() {
+    std::uint8_t bytes[sizeof kElfMagic] = {};
+    if (!file_.seek(0)) return false;
+    const IoResult got = readFully(file_, bytes, sizeof bytes);
+    return got.bytes == sizeof bytes && std::memcmp(bytes, kElfMagic, sizeof bytes) == 0;
+}
+
+std::uint64_t RecordReader::seekBehindPe() {
     positionAt(kPeOffsetField, kIntFailure);
     const std::int64_t pe = readInt();
     positionAt(pe + 6, kShortFailure);
@@ -69,6 +106,57 @@ std::uint64_t RecordReader::seekToAppendedData() {
     const std::int32_t rawOffset = readInt();
     log_.message("rawDataSize: %d, rawDataOffset: %d", rawSize, rawOffset);
     const std::int64_t start = std::int64_t{rawOffset} + rawSize;
+    // The first read at the record is its magic, a readInt.
+    positionAt(start, kIntFailure);
+    return static_cast<std::uint64_t>(start);
+}
+
+std::int64_t RecordReader::readElfWord(bool wide) {
+    if (wide) return readLong();
+    return static_cast<std::uint32_t>(readInt());
+}
+
+std::int64_t RecordReader::elfSectionDataEnd(bool wide, std::int64_t header) {
+    const ElfFields fields = elfFields(wide);
+    positionAt(header + kElfSectionTypeField, kIntFailure);
+    if (readInt() == kElfNoBits) return 0;
+    positionAt(header + fields.dataOffset, fields.wordFailure);
+    const std::int64_t offset = readElfWord(wide);
+    const std::int64_t size = readElfWord(wide);
+    // Data reaching past 32-bit offsets leaves the record where the launcher cannot seek.
+    if (!fitsOffset(offset) || !fitsOffset(size)) throw RecordError(kIntFailure);
+    return offset + size;
+}
+
+std::uint64_t RecordReader::seekBehindElf() {
+    positionAt(kElfClassField, kShortFailure);
+    const auto ident = static_cast<std::uint16_t>(readShort());
+    const int elfClass = ident & 0xFF;
+    const int encoding = ident >> 8;
+    log_.message("ELF class: %d, data encoding: %d", elfClass, encoding);
+    if ((elfClass != kElfClass32 && elfClass != kElfClass64) || encoding != kElfLittleEndian) {
+        throw RecordError(kMagicFailure);
+    }
+    const bool wide = elfClass == kElfClass64;
+    const ElfFields fields = elfFields(wide);
+    positionAt(fields.tableOffset, fields.wordFailure);
+    const std::int64_t table = readElfWord(wide);
+    positionAt(fields.entrySize, kShortFailure);
+    const auto entrySize = static_cast<std::uint16_t>(readShort());
+    const auto count = static_cast<std::uint16_t>(readShort());
+    log_.message("number of sections: %d", count);
+    log_.message("size of section headers: %d", entrySize);
+    log_.message("sectionTableStart: %lld", static_cast<long long>(table));
+    if (count > 0 && entrySize < fields.headerSize) throw RecordError(kMagicFailure);
+    if (!fitsOffset(table)) throw RecordError(kIntFailure);
+    std::int64_t dataEnd = 0;
+    for (std::int64_t i = 0; i < count; ++i) {
+        dataEnd = std::max(dataEnd, elfSectionDataEnd(wide, table + i * entrySize));
+    }
+    const std::int64_t tableEnd = table + std::int64_t{count} * entrySize;
+    log_.message("sectionTableEnd: %lld, sectionDataEnd: %lld", static_cast<long long>(tableEnd),
+                 static_cast<long long>(dataEnd));
+    const std::int64_t start = std::max(tableEnd, dataEnd);
     // The first read at the record is its magic, a readInt.
     positionAt(start, kIntFailure);
     return static_cast<std::uint64_t>(start);

@@ -1,4 +1,5 @@
-// Reading the configuration record appended behind the launcher's last PE section.
+// Reading the configuration record appended behind the launcher's image: behind the raw data
+// of its last PE section header, or behind the section data and section header table of an ELF.
 #pragma once
 
 #include <cstddef>
@@ -45,7 +46,7 @@ class RecordReader {
 public:
     // Reads from file, logging the header walk and short reads to log.
     RecordReader(File& file, Logger& log);
-    // Walks the PE headers and positions the file at the record's first byte; returns that offset.
+    // Walks the PE or ELF headers and positions the file at the record's first byte; returns that offset.
     std::uint64_t seekToAppendedData();
     // 2-byte little-endian integer.
     std::int16_t readShort();
@@ -66,6 +67,13 @@ public:
 
 private:
     void positionAt(std::int64_t offset, const char* failure);
+    bool startsWithElfMagic();
+    std::uint64_t seekBehindPe();
+    std::uint64_t seekBehindElf();
+    // An ELF offset or size: 8 bytes when wide (ELFCLASS64), else 4 unsigned bytes.
+    std::int64_t readElfWord(bool wide);
+    // The file end of the data of the section header at header; 0 for SHT_NOBITS.
+    std::int64_t elfSectionDataEnd(bool wide, std::int64_t header);
     std::vector<std::uint8_t> readPayload(std::int32_t length, const char* failure);
 
     File& file_;

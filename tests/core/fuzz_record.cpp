@@ -1,5 +1,5 @@
 // libFuzzer target for the configuration record reader: arbitrary bytes go through the PE
-// walk and the record fields, and also straight into the record fields from offset 0.
+// or ELF walk and the record fields, and also straight into the record fields from offset 0.
 // Any failure must be a RecordError; nothing may read or allocate outside the data.
 #include <cstddef>
 #include <cstdint>

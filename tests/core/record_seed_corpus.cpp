@@ -1,15 +1,17 @@
-// Writes the seed corpus of the record fuzzer: packaged test images and bare records, made
-// by the packaging library. Usage: record_seed_corpus DIR
+// Writes the seed corpus of the record fuzzer: packaged test images (PE and ELF) and bare
+// records, made by the packaging library. Usage: record_seed_corpus DIR
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
-#include "pe_image.h"
+#include "launcher_image.h"
 #include "record_test_support.h"
 
 namespace {
 
 using zendra::pack::Package;
+constexpr std::uint32_t kProgBits = zendra::test::kElfProgBits;
+constexpr std::uint32_t kNoBits = zendra::test::kElfNoBits;
 
 std::vector<Package> packages() {
     Package empty;
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> images[] = {
         zendra::test::buildPe({{0x200, 0x80}}),
         zendra::test::buildPe({{0x200, 0x100}, {0x300, 0x40}}, {0x40, 0x70}),
+        zendra::test::buildElf({{0, 0, 0}, {kProgBits, 0x100, 0x80}, {kNoBits, 0x180, 0x1000}}),
+        zendra::test::buildElf({{kProgBits, 0x60, 0x40}, {kProgBits, 0x200, 0x20}}, {false, 0x100, {}}),
     };
     int index = 0;
     for (const Package& package : packages()) {

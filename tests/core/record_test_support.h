@@ -1,4 +1,4 @@
-// Helpers for tests of the configuration record: PE images with chosen section tables,
+// Helpers for tests of the configuration record: PE and ELF images with chosen section tables,
 // hand-built record bytes that remember which primitive each byte belongs to, and files
 // that misbehave.
 #pragma once
@@ -74,6 +74,92 @@ inline std::vector<std::uint8_t> buildPe(const std::vector<TestSection>& section
         b[h + 1] = static_cast<std::uint8_t>('a' + i);
         putLe(b, h + 16, sections[i].rawSize, 4);
         putLe(b, h + 20, sections[i].rawOffset, 4);
+    }
+    return b;
+}
+
+// Section types of test ELF images.
+inline constexpr std::uint32_t kElfProgBits = 1;
+inline constexpr std::uint32_t kElfNoBits = 8;
+
+// One section header of a test ELF image.
+struct TestElfSection {
+    std::uint32_t type;
+    std::uint64_t offset;
+    std::uint64_t size;
+};
+
+// One program header (PT_LOAD) of a test ELF image.
+struct TestElfSegment {
+    std::uint64_t offset;
+    std::uint64_t fileSize;
+};
+
+// The class of a test ELF image and where its section header table lies.
+struct TestElfShape {
+    bool wide = true;                      // ELFCLASS64, else ELFCLASS32
+    std::uint64_t tableOffset = 0;         // 0: behind the section data, 8-aligned
+    std::vector<TestElfSegment> segments;  // program headers, right behind the ELF header
+};
+
+// Header field offsets of test ELF images, by class.
+struct TestElfFields {
+    std::size_t tableOffset;  // e_shoff
+    std::size_t entrySize;    // e_shentsize, followed by e_shnum
+    std::size_t header;       // size of one section header
+    std::size_t dataOffset;   // sh_offset in a section header, followed by sh_size
+    int word;                 // width of offsets and sizes
+};
+
+// The field offsets of the 64-bit (wide) or 32-bit class.
+inline TestElfFields elfFields(bool wide) {
+    if (wide) return {0x28, 0x3A, 64, 24, 8};
+    return {0x20, 0x2E, 40, 16, 4};
+}
+
+// A little-endian ELF executable with the given sections. The file ends at the later of the
+// section header table's end and the largest section data end (SHT_NOBITS aside); bytes
+// behind the headers are filled with a repeating pattern.
+inline std::vector<std::uint8_t> buildElf(const std::vector<TestElfSection>& sections, const TestElfShape& shape = {}) {
+    const TestElfFields f = elfFields(shape.wide);
+    const std::size_t headerSize = shape.wide ? 64 : 52;
+    const std::size_t programHeader = shape.wide ? 56 : 32;
+    std::size_t dataEnd = headerSize + programHeader * shape.segments.size();
+    for (const TestElfSection& s : sections) {
+        if (s.type != kElfNoBits) dataEnd = std::max<std::size_t>(dataEnd, s.offset + s.size);
+    }
+    const std::size_t table = shape.tableOffset != 0 ? shape.tableOffset : (dataEnd + 7) / 8 * 8;
+    std::vector<std::uint8_t> b(std::max(dataEnd, table + f.header * sections.size()), 0);
+    for (std::size_t i = headerSize; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    std::fill(b.begin() + static_cast<long>(headerSize),
+              b.begin() + static_cast<long>(headerSize + programHeader * shape.segments.size()), 0);
+    const std::size_t tableEnd = table + f.header * sections.size();
+    std::fill(b.begin() + static_cast<long>(table), b.begin() + static_cast<long>(tableEnd), 0);
+    std::memcpy(b.data(), "\x7F" "ELF", 4);
+    b[4] = shape.wide ? 2 : 1;  // class
+    b[5] = 1;                   // little-endian
+    b[6] = 1;                   // version
+    putLe(b, 16, 2, 2);         // ET_EXEC
+    putLe(b, 18, shape.wide ? 62 : 3, 2);
+    putLe(b, 20, 1, 4);
+    putLe(b, shape.wide ? 0x20 : 0x1C, shape.segments.empty() ? 0 : headerSize, f.word);  // e_phoff
+    putLe(b, f.tableOffset, table, f.word);
+    putLe(b, f.entrySize - 6, headerSize, 2);     // e_ehsize
+    putLe(b, f.entrySize - 4, programHeader, 2);  // e_phentsize
+    putLe(b, f.entrySize - 2, shape.segments.size(), 2);
+    putLe(b, f.entrySize, f.header, 2);
+    putLe(b, f.entrySize + 2, sections.size(), 2);
+    for (std::size_t i = 0; i < shape.segments.size(); ++i) {
+        const std::size_t h = headerSize + programHeader * i;
+        putLe(b, h, 1, 4);  // PT_LOAD
+        putLe(b, h + (shape.wide ? 8 : 4), shape.segments[i].offset, f.word);
+        putLe(b, h + (shape.wide ? 32 : 16), shape.segments[i].fileSize, f.word);
+    }
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const std::size_t h = table + f.header * i;
+        putLe(b, h + 4, sections[i].type, 4);
+        putLe(b, h + f.dataOffset, sections[i].offset, f.word);
+        putLe(b, h + f.dataOffset + static_cast<std::size_t>(f.word), sections[i].size, f.word);
     }
     return b;
 }

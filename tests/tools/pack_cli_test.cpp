@@ -97,11 +97,11 @@ TEST_F(PackCli, RefusalsAreOneLineAndExitWithOne) {
     test::writeText(dir_ / "text.exe", "just text");
     test::writeText(dir_ / "broken.json", R"({"strings": {"nope": 1}})");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{path("text.exe"), path("app.json"), path("o.exe")}, "zendra-pack: not a PE file: no MZ header\n"},
+        {{path("text.exe"), path("app.json"), path("o.exe")}, "zendra-pack: not a PE or ELF file: no MZ or ELF header\n"},
         {{path("launcher.exe"), path("broken.json"), path("o.exe")},
          "zendra-pack: strings[\"nope\"]: unknown property name \"nope\"\n"},
         {{"--dump", path("launcher.exe")}, "zendra-pack: no valid configuration record: Internal Error: readInt\n"},
-        {{"--dump", path("text.exe")}, "zendra-pack: not a PE file: no MZ header\n"},
+        {{"--dump", path("text.exe")}, "zendra-pack: not a PE or ELF file: no MZ or ELF header\n"},
         {{"--verify", path("missing.exe")}, "zendra-pack: cannot read \"" + path("missing.exe") + "\"\n"},
     };
     for (const auto& [args, message] : cases) {

@@ -141,6 +141,10 @@ std::string composeClassPath(Launcher& l, const OptionSink& sink) {
             text += separator;
         text += sink.classpathAppend;
     }
+    // Every entry is followed by a separator; one left at the end would be an empty element,
+    // which the VM reads as its working directory: classes found there must not load.
+    if (endsWithChar(text, separator) && text.size() > std::char_traits<char>::length(kClassPathPrefix))
+        text.pop_back();
     return text;
 }
 

@@ -35,7 +35,10 @@ int startAndLaunch(Launcher& l, const std::u16string& commandLine) {
 // splash, included files, native library path, the runtime, the VM and the application.
 int runApplication(Launcher& l, int showCommand) {
     ArgumentList args;
-    splitCommandLine(l.commandLine, args);
+    if (l.givenArguments)
+        args = *l.givenArguments;
+    else
+        splitCommandLine(l.commandLine, args);
     launcherInit(l, &args);
     if (l.store.getIntProperty(prop::quietSwitches) != 0 || l.store.getIntProperty(prop::consoleSwitch) != 0)
         applyConsoleSwitches(l, args);
@@ -54,13 +57,14 @@ int runApplication(Launcher& l, int showCommand) {
 }  // namespace
 
 int appLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail,
-                    int showCommand) {
+                    int showCommand, const ArgumentList* arguments) {
     Launcher l(platform, LauncherKind::App);
     if (!rawTail.empty() && rawTail == "__qln_reboot") {
         rebootSystem(l);
         return 0;
     }
     l.commandLine = commandLine;
+    if (arguments != nullptr) l.givenArguments = *arguments;
     if (startsWith(rawTail, "__qln_lang_restart")) l.languageRestart = true;
     if (startsWith(rawTail, "-q_qln_internal")) l.errorDisplayMode = false;
     return runApplication(l, showCommand);

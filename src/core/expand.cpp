@@ -48,7 +48,7 @@ std::string valueOf(Launcher& l, Source source) {
     switch (source) {
     case Source::ExecutableDir: return getExecutableDirectory(l);
     case Source::LauncherTempDir: return l.launcherTempDir;
-    case Source::Separator: return ";";
+    case Source::Separator: return std::string(1, l.os.paths().listSeparator);
     case Source::JvmHome: return l.jvmHome;
     case Source::SystemTempDir: return getTempDirectory(l);
     }

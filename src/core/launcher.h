@@ -61,6 +61,7 @@ struct Launcher {
     std::optional<std::string> instanceSemaphoreName;  // the single-instance semaphore, when one was made
     std::unique_ptr<NamedSemaphore> instanceSemaphore; // its handle, held open until the process ends
     std::u16string commandLine;             // the process command line as the system gives it (UTF-16)
+    std::optional<ArgumentList> givenArguments;  // the arguments, when the system hands them split (Linux argv)
     bool manualJre = false;                 // the installer's runtime was located by hand
     std::uint32_t processId = 0;            // this process's id (names the hand-over file)
     std::uint32_t consoleOutputCodePage = 0;  // the console output code page

@@ -136,10 +136,12 @@ std::optional<std::uint64_t> getFileWriteTime(Launcher& l, const std::string& pa
 
 std::string resolvePathList(Launcher& l, const std::string& list) {
     const char separator = l.os.paths().listSeparator;
+    // The record separates with ";"; an expanded separator variable gives the system's own.
+    const char* separators = l.os.paths().windows ? ";" : ";:";
     std::string out;
     std::size_t start = 0;
     while (start <= list.size()) {
-        std::size_t end = list.find(';', start);
+        std::size_t end = list.find_first_of(separators, start);
         if (end == std::string::npos) end = list.size();
         if (end > start) {
             if (!out.empty()) out += separator;

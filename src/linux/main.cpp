@@ -10,14 +10,14 @@ int main(int argc, char** argv) {
     try {
         zendra::posix::PosixPlatform& system = zendra::posix::processPlatform();
         zendra::TextCodec& codec = system.platform().codec;
-        // The core reads a Windows-style command line; the arguments are quoted so that its
-        // tokenizer gives them back one by one.
+        // The core takes the arguments as they are, and a command line quoted in its own form for
+        // what needs the text (the hand-over to a running instance).
         zendra::ArgumentList arguments;
         for (int i = 0; i < argc; ++i) arguments.push_back(codec.fromAnsi(argv[i]));
         const zendra::ArgumentList tail(arguments.begin() + (argc > 0 ? 1 : 0), arguments.end());
         const std::u16string commandLine = zendra::joinCommandLine(arguments);
         const std::string rawTail = codec.toAnsi(zendra::joinCommandLine(tail)).text;
-        return zendra::appLauncherMain(system.platform(), commandLine, rawTail);
+        return zendra::appLauncherMain(system.platform(), commandLine, rawTail, 1, &arguments);
     } catch (const std::exception&) {
         return 1;
     } catch (...) {

@@ -52,7 +52,7 @@ TEST_F(ClassPathTest, ArchivesOfTheRunDirectoryComeJarsFirstThenTheUserDirectory
         sys.fs.addFile(std::string("c:\\temp\\run\\") + name, "");
     l.launcherTempDir = "c:\\temp\\run";
     EXPECT_EQ(compose(), "-Djava.class.path=c:\\temp\\run\\a.jar;c:\\temp\\run\\c.JAR;c:\\temp\\run\\b.zip;"
-                         "c:\\temp\\run\\user\\v.jar;c:\\temp\\run\\user\\u.zip;");
+                         "c:\\temp\\run\\user\\v.jar;c:\\temp\\run\\user\\u.zip");  // no empty last element
     sys.fs.addFile("c:\\user\\stray.jar", "");
     l.launcherTempDir.clear();
     EXPECT_EQ(compose(), "-Djava.class.path=");  // no per-run directory: nothing from the drive root
@@ -61,9 +61,9 @@ TEST_F(ClassPathTest, ArchivesOfTheRunDirectoryComeJarsFirstThenTheUserDirectory
 TEST_F(ClassPathTest, RuntimeLibraryOnlyForQuillonAppAndServiceLaunchers) {
     l.store.setProperty(prop::installationDirectory, "..\\Install");
     l.flavourLetter = 'q';
-    EXPECT_EQ(compose(), "-Djava.class.path=c:\\Install\\.quillon\\qlnruntime.jar;");
+    EXPECT_EQ(compose(), "-Djava.class.path=c:\\Install\\.quillon\\qlnruntime.jar");
     l.store.setProperty(prop::installationDirectory, "");
-    EXPECT_EQ(compose(), "-Djava.class.path=c:\\app\\.quillon\\qlnruntime.jar;");
+    EXPECT_EQ(compose(), "-Djava.class.path=c:\\app\\.quillon\\qlnruntime.jar");
     Launcher setup{sys.platform, LauncherKind::Setup};
     setup.flavourLetter = 'q';
     EXPECT_EQ(composeClassPath(setup, {}), "-Djava.class.path=");
@@ -84,6 +84,9 @@ TEST_F(ClassPathTest, OptionSlotsShapeTheTextAroundTheConfiguredEntries) {
     EXPECT_EQ(compose(sink), kept + "base.jar;last.jar");
     sink.classpathOverride = "base.jar;";
     EXPECT_EQ(compose(sink), kept + "base.jar;last.jar");
+    sink.classpathAppend.clear();
+    EXPECT_EQ(compose(sink), kept + "base.jar");  // the override's own last separator goes too
+    sink.classpathAppend = "last.jar";
     sink.classpathOverride.clear();
     EXPECT_EQ(compose(sink), kept + "c:\\app\\lib\\app.jar;last.jar");
 }

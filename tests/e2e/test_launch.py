@@ -214,7 +214,7 @@ class ClassPath(LaunchTestCase):
         self.assertEqual(sorted(os.listdir(to_unix(temp))), ["app.jar", "b.zip"])
         here = to_windows(self.dir) + "\\"
         self.assertEqual(record.options(), self.system_properties(exe, temp, os.path.getsize(exe)) + [
-            ("-Djava.class.path=%s\\app.jar;%s\\b.zip;%sapp.jar;" % (temp, temp, here)).encode()])
+            ("-Djava.class.path=%s\\app.jar;%s\\b.zip;%sapp.jar" % (temp, temp, here)).encode()])
 
     def test_required_entry_missing_ends_before_the_vm(self):
         exe = self.package_app({"classPath": "A0optional.jar;A1missing.jar"})
@@ -318,7 +318,7 @@ class QuillonFlavour(LaunchTestCase):
     def setUp(self):
         super().setUp()
         self.exe = self.package_app({"productFlavour": "quillon", "installationDirectory": "."})
-        self.runtime_jar = to_windows(self.dir) + "\\.quillon\\qlnruntime.jar;"
+        self.runtime_jar = to_windows(self.dir) + "\\.quillon\\qlnruntime.jar"
 
     def test_launcher_class_property_and_runtime_library(self):
         self.write(".quillon/other", b"")

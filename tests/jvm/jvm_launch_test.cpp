@@ -67,7 +67,7 @@ std::string launchPath(bool nativeDirectories) {
 
 // The properties every case's configuration produces.
 Properties baseProperties(const std::string& scenario) {
-    return {{"java.class.path", ":" + kApp + ":;"},
+    return {{"java.class.path", ":" + kApp + ":"},
             {"java.library.path", launchPath(true)},
             {"sun.java.command", kExe},
             {"user.language", "en"},
@@ -115,7 +115,7 @@ Lines zendraVmOptions(const Properties& props) {
             "vmoption 12: -Dsun.locale.formatasdefault=true",
             "vmoption 13: -Dzt.fromFile=line with spaces",
             "vmoption 14: -Dzt.hash=a # b",
-            "vmoption 15: -Djava.class.path=:" + kApp + ":;"};
+            "vmoption 15: -Djava.class.path=:" + kApp + ":"};
 }
 
 class JvmLaunch : public ::testing::Test {
@@ -244,7 +244,7 @@ TEST_F(JvmLaunch, MissingLauncherClassOrMainShowTheirTexts) {
 // What the quillon service launcher of the first-run cases passes on.
 Lines firstRunLaunch(const std::string& answer) {
     Properties props = baseProperties("record");
-    props["java.class.path"] = kDir + "\\.quillon\\qlnruntime.jar;:" + kApp + ":;";
+    props["java.class.path"] = kDir + "\\.quillon\\qlnruntime.jar;:" + kApp + ":";
     props["zendra.isQuillon"] = "true";
     props["zendra.isService"] = "true";
     props["zt.firstRun"] = answer;

@@ -57,7 +57,7 @@ TEST_F(CoreConventionsTest, ClassPathUsesColonsAndScansDirectoriesJarsFirst) {
     l.store.setProperty(prop::classPath, "A1" + dir_ / "one.jar" + ";S0" + dir_.path() + "\\lib");
     const std::string text = composeClassPath(l, OptionSink{});
     EXPECT_EQ(text, "-Djava.class.path=" + dir_ / "one.jar" + ":" + dir_ / "lib/a.jar" + ":" + dir_ / "lib/b.jar" +
-                        ":" + dir_ / "lib/a.zip" + ":");
+                        ":" + dir_ / "lib/a.zip");
 }
 
 TEST_F(CoreConventionsTest, NativeLibraryDirectoriesGoBeforeLdLibraryPathAndTheSystemDirectories) {

@@ -12,42 +12,13 @@
 
 #include "posix_child.h"
 #include "posix_handles.h"
+#include "exit_handlers.h"
 #include "posix_locale.h"
 #include "posix_text_codec.h"
 
 namespace zendra::posix {
 
 namespace {
-
-// The handlers registered through atNormalExit, and the lock guarding them.
-struct ExitHandlers {
-    std::mutex lock;
-    std::vector<std::function<void()>> handlers;
-};
-
-// Constructed before the trampoline is registered, so it outlives the trampoline's run.
-ExitHandlers& exitHandlers() {
-    static ExitHandlers instance;
-    return instance;
-}
-
-// Registered once per handler: each run takes the latest handler still pending, so the
-// handlers interleave correctly with other entries of the C library's exit list.
-void runLatestExitHandler() {
-    std::function<void()> handler;
-    {
-        ExitHandlers& registry = exitHandlers();
-        std::lock_guard<std::mutex> guard(registry.lock);
-        if (registry.handlers.empty()) return;
-        handler = std::move(registry.handlers.back());
-        registry.handlers.pop_back();
-    }
-    try {
-        if (handler) handler();
-    } catch (...) {
-        // An exit handler has nobody to report to; the others still run.
-    }
-}
 
 // The UTF-16 path as UTF-8 when it exists.
 std::optional<std::u16string> existingPath(const std::u16string& path) {
@@ -136,12 +107,7 @@ ChildRun PosixProcessServices::runHidden(const std::string& commandLine, const s
     return run;
 }
 
-void PosixProcessServices::atNormalExit(std::function<void()> handler) {
-    ExitHandlers& registry = exitHandlers();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    registry.handlers.push_back(std::move(handler));
-    if (std::atexit(runLatestExitHandler) != 0) registry.handlers.pop_back();
-}
+void PosixProcessServices::atNormalExit(std::function<void()> handler) { registerNormalExitHandler(std::move(handler)); }
 
 void PosixProcessServices::exitProcess(int code) {
     std::fflush(nullptr);

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "exit_handlers.h"
 #include "handles.h"
 #include "text_codec.h"
 
@@ -69,36 +70,6 @@ UniqueHandle inheritableStderrFile(const std::string& path) {
 // How long runHidden waits for a terminated child to be gone, so that it no longer holds
 // the standard error file when the caller reads or deletes it.
 constexpr DWORD terminationWaitMs = 5000;
-
-// The handlers registered through atNormalExit, and the lock guarding them.
-struct ExitHandlers {
-    std::mutex lock;
-    std::vector<std::function<void()>> handlers;
-};
-
-// Constructed before the trampoline is registered, so it outlives the trampoline's run.
-ExitHandlers& exitHandlers() {
-    static ExitHandlers instance;
-    return instance;
-}
-
-// Registered once per handler: each run takes the latest handler still pending, so the
-// handlers interleave correctly with other entries of the C runtime's exit list.
-void runLatestExitHandler() {
-    std::function<void()> handler;
-    {
-        ExitHandlers& registry = exitHandlers();
-        std::lock_guard<std::mutex> guard(registry.lock);
-        if (registry.handlers.empty()) return;
-        handler = std::move(registry.handlers.back());
-        registry.handlers.pop_back();
-    }
-    try {
-        if (handler) handler();
-    } catch (...) {
-        // An exit handler has nobody to report to; the others still run.
-    }
-}
 
 }  // namespace
 
@@ -190,12 +161,7 @@ ChildRun WinProcessServices::runHidden(const std::string& commandLine, const std
     return run;
 }
 
-void WinProcessServices::atNormalExit(std::function<void()> handler) {
-    ExitHandlers& registry = exitHandlers();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    registry.handlers.push_back(std::move(handler));
-    if (std::atexit(runLatestExitHandler) != 0) registry.handlers.pop_back();
-}
+void WinProcessServices::atNormalExit(std::function<void()> handler) { registerNormalExitHandler(std::move(handler)); }
 
 void WinProcessServices::exitProcess(int code) {
     ::ExitProcess(static_cast<UINT>(code));

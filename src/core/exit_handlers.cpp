@@ -1,0 +1,48 @@
+#include "exit_handlers.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace zendra {
+namespace {
+
+// The registered handlers, and the lock guarding them.
+struct ExitHandlers {
+    std::mutex lock;
+    std::vector<std::function<void()>> handlers;
+};
+
+// Constructed before the trampoline is registered, so it outlives the trampoline's run.
+ExitHandlers& exitHandlers() {
+    static ExitHandlers instance;
+    return instance;
+}
+
+// Registered once per handler: each run takes the latest handler still pending.
+void runLatestExitHandler() {
+    std::function<void()> handler;
+    {
+        ExitHandlers& registry = exitHandlers();
+        std::lock_guard<std::mutex> guard(registry.lock);
+        if (registry.handlers.empty()) return;
+        handler = std::move(registry.handlers.back());
+        registry.handlers.pop_back();
+    }
+    try {
+        if (handler) handler();
+    } catch (...) {
+        // An exit handler has nobody to report to; the others still run.
+    }
+}
+
+}  // namespace
+
+void registerNormalExitHandler(std::function<void()> handler) {
+    ExitHandlers& registry = exitHandlers();
+    std::lock_guard<std::mutex> guard(registry.lock);
+    registry.handlers.push_back(std::move(handler));
+    if (std::atexit(runLatestExitHandler) != 0) registry.handlers.pop_back();
+}
+
+}  // namespace zendra

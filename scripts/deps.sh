@@ -10,7 +10,7 @@ PACKAGES=(
   wine64 xvfb xauth x11-apps netpbm xdotool
   googletest nlohmann-json3-dev
   openjdk-17-jdk-headless
-  osslsigncode openssl icoutils python3
+  osslsigncode openssl icoutils python3 python3-pil fonts-dejavu-core
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds everything, packages the sample Java
 # application into app-launcher.exe and runs the packaged launcher under Wine with its
-# errors on standard error, then shows what happened (exit code, messages, diagnostic log).
+# errors on standard error, then shows what happened (exit code, messages, diagnostic log)
+# and saves a screenshot of the sample's splash screen taken in a virtual X display; then
+# packages the same description onto the Linux app-launcher and runs the sample for real.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,45 +17,115 @@ echo "== compiling the sample application"
 javac -d "$out/classes" $(find sample/src -name '*.java')
 jar --create --file "$out/hello.jar" -C "$out/classes" .
 
-echo "== packaging build/sample/hello.exe"
-build/host/tools/zendra-pack build/win64/src/app/app-launcher.exe sample/hello.json "$out/hello.exe"
-build/host/tools/zendra-pack --dump "$out/hello.exe" --output "$out/hello.dump.json"
-echo "   record: $(wc -c <"$out/hello.dump.json") bytes of description written back to build/sample/hello.dump.json"
+# ======================= Windows: app-launcher under Wine =======================
+# Debian's python3-pil belongs to the system interpreter, which another python3 on PATH may hide.
+python=/usr/bin/python3
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Creates the Wine prefix named by $WINEPREFIX when it does not exist yet.
+init_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== creating the Wine prefix ${WINEPREFIX#"$root"/} (once)"
+    "$wine" wineboot --init </dev/null >/dev/null 2>&1
+    "$wineserver" -w
+  fi
+}
 
 export WINEPREFIX="$root/build/wineprefix-main"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "== creating the Wine prefix (once)"
-  /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
-  /usr/lib/wine/wineserver64 -w
+init_prefix
+
+# The description names its splash bitmap relative to itself: both go to build/sample.
+echo "== drawing the splash bitmap build/sample/splash.bmp"
+"$python" sample/make_splash.py "$out/splash.bmp"
+cp sample/hello.json "$out/hello.json"
+
+echo "== packaging build/sample/hello.exe"
+# Adding the bitmap runs a Wine helper: its output goes to a file, never to a pipe that the
+# prefix's service processes could keep open.
+if ! build/host/tools/zendra-pack --resource-helper build/win64/tools/win/zendra-rc.exe \
+    build/win64/src/app/app-launcher.exe "$out/hello.json" "$out/hello.exe" >"$out/pack.txt" 2>&1; then
+  cat "$out/pack.txt" >&2
+  exit 1
 fi
+build/host/tools/zendra-pack --dump "$out/hello.exe" --output "$out/hello.dump.json"
+echo "   record: $(wc -c <"$out/hello.dump.json") bytes of description written back to build/sample/hello.dump.json"
 
 echo "== running: wine hello.exe -q_qln_internal hello.txt   (ZENDRA_LOG=yes)"
 echo "   search sequence of the sample: $(grep -o '"searchSequence": "[^"]*"' sample/hello.json)"
 set +e
-ZENDRA_LOG=yes /usr/lib/wine/wine64 "$out/hello.exe" -q_qln_internal hello.txt </dev/null 2>"$out/stderr.txt"
+ZENDRA_LOG=yes "$wine" "$out/hello.exe" -q_qln_internal hello.txt </dev/null 2>"$out/stderr.txt"
 code=$?
 set -e
-/usr/lib/wine/wineserver64 -w
+"$wineserver" -w
 echo "-- exit code: $code"
 echo "-- standard error:"
 sed 's/^/   /' "$out/stderr.txt"
 logpath=$(sed -n 's/^Log: //p' "$out/stderr.txt" | tr -d '\r' | tail -n 1)
 if [ -n "$logpath" ]; then
-  unixlog=$(/usr/lib/wine/wine64 winepath -u "$logpath" 2>/dev/null | tr -d '\r')
+  unixlog=$("$wine" winepath -u "$logpath" 2>/dev/null | tr -d '\r')
   echo "-- diagnostic log ($logpath):"
   sed 's/^/   /' "$unixlog"
 fi
 
+windows_status=1
 case "$code" in
   83)
     echo "== No Windows Java runtime was found in the Wine prefix (none is installed on this machine):"
     echo "   the launcher ended in its 'no runtime' path (exit code 83); the log above shows where it looked."
     echo "   Unpack a Windows JDK into the prefix and export JAVA_HOME (as a Windows path) to let it find one."
-    exit 0 ;;
+    windows_status=0 ;;
   0)
     echo "== The sample application ran in a Java runtime found in the Wine prefix and returned."
-    exit 0 ;;
+    windows_status=0 ;;
+  *)
+    echo "== unexpected exit code $code" >&2 ;;
 esac
-echo "== unexpected exit code $code" >&2
-exit 1
+
+# The splash screen. Without a runtime the search above ends within milliseconds, before Wine
+# has even mapped the splash window, so nothing of it could be seen. The screenshot run gives
+# the launcher the stand-in runtime of the Windows tests (tests/doubles: a java.exe that reports
+# Java 17 and a jvm.dll that plays the VM) in a prefix of its own with a virtual display: the
+# splash is up while that VM is being created, which the stand-in holds back until the
+# screenshot is taken (its "await" go-ahead file); its main then returns.
+echo "== splash screen: a second run of hello.exe in a virtual X display (xvfb-run)"
+standin="$out/standin-jre"
+go_dir=$(mktemp -d)  # no blanks: the go-ahead's path is one word of the stand-in's scenario
+rm -rf "$standin"
+mkdir -p "$standin/bin/server"
+for program in java.exe javaw.exe; do cp build/win64/doubles/java.exe "$standin/bin/$program"; done
+cp build/win64/doubles/jvm.dll "$standin/bin/server/jvm.dll"
+printf 'stderr=openjdk version "17.0.15" 2025-04-15\nexit=0\n' >"$standin/bin/java-double.cfg"
+printf 'return await=Z:%s\n' "$(printf '%s' "$go_dir/go" | tr / '\\')" >"$standin/bin/server/jvm-double.scenario"
+echo "   JAVA_HOME: the stand-in runtime build/sample/standin-jre (no Windows Java runtime is installed here)"
+export WINEPREFIX="$root/build/wineprefix-splash"
+init_prefix
+rm -f "$out/splash.png"
+set +e
+# Inside the virtual display: the capture, then the prefix's server ends before the display does.
+JAVA_HOME="Z:$(printf '%s' "$standin" | tr / '\\')" xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$1" sample/capture_splash.py --go "$5" "Hello Sample" "$2/splash.bmp" "$2/splash.png" "$2/splash-run.txt" \
+    "$3" "$2/hello.exe" -q_qln_internal hello.txt
+  status=$?
+  "$4" -k
+  "$4" -w
+  exit $status' capture "$python" "$out" "$wine" "$wineserver" "$go_dir/go"
+shot=$?
+set -e
+rm -rf "$go_dir"
+if [ "$shot" -eq 0 ] && [ -f "$out/splash.png" ]; then
+  echo "-- screenshot of the splash screen: $out/splash.png"
+else
+  echo "== the splash screen could not be captured; what the run wrote:" >&2
+  sed 's/^/   /' "$out/splash-run.txt" >&2 || true
+  windows_status=1
+fi
+# ===================== end of the Windows part =====================
+
+# ========== Linux: the same record on the Linux app-launcher, with a real Java runtime ==========
+echo
+linux_status=0
+bash scripts/linux-sample.sh || linux_status=1
+
+[ "$windows_status" -eq 0 ] && [ "$linux_status" -eq 0 ]

@@ -16,6 +16,6 @@ rm -rf "$WINEPREFIX"
 status=0
 ctest --preset host -j2 || status=1
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win64 || status=1
-ctest --preset win32 || status=1
 ctest --preset linux || status=1
+ctest --preset win32 || status=1
 exit $status

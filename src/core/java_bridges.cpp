@@ -7,9 +7,9 @@
 namespace zendra {
 
 std::string firstRunMarkerPath(Launcher& l) {
-    std::string dir = getFullPath(l, l.store.getProperty(prop::installationDirectory), true);
-    if (dir.empty() || dir.back() != '\\') dir += "\\";
-    return dir + ".quillon\\firstrun";
+    const PathConventions& conv = l.os.paths();
+    const std::string dir = getFullPath(l, l.store.getProperty(prop::installationDirectory), true);
+    return joinPath(conv, joinPath(conv, dir, ".quillon"), "firstrun");
 }
 
 bool checkFirstRun(Launcher& l) {
@@ -31,7 +31,10 @@ JNIEnv* attachController(Launcher& l, ControllerHandles& handles) {
     if (!l.jvmCreated) return nullptr;
     JavaVM* vm = l.vm;
     JNIEnv* env = nullptr;
-    if (vm->functions->AttachCurrentThread(vm, reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return nullptr;
+    // As a daemon: DestroyJavaVM at the application's end must not wait for the splash thread.
+    if (vm->functions->AttachCurrentThreadAsDaemon(vm, reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
+        return nullptr;
+    }
     handles = ControllerHandles{};
     handles.env = env;
     handles.controllerClass = env->functions->FindClass(env, "com/zendra/runtime/ZendraController");

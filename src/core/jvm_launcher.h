@@ -3,7 +3,7 @@
 // All JNI calls go through the function tables of the JavaVM and JNIEnv that the VM hands
 // out; nothing links against a VM library. A VM (or a test double of one) must provide:
 //   JNI_CreateJavaVM (l.createJavaVm);
-//   JavaVM: DestroyJavaVM, AttachCurrentThread, DetachCurrentThread;
+//   JavaVM: DestroyJavaVM, AttachCurrentThreadAsDaemon, DetachCurrentThread;
 //   JNIEnv: FindClass, GetStaticMethodID, NewObjectArray, NewString, SetObjectArrayElement,
 //           CallStaticVoidMethod, CallStaticBooleanMethod, CallStaticIntMethod,
 //           CallStaticObjectMethod (the variadic forms), ExceptionOccurred, ExceptionDescribe,

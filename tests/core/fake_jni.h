@@ -59,6 +59,7 @@ public:
         envTable_.ReleaseStringChars = &releaseStringChars;
         vmTable_.DestroyJavaVM = &destroy;
         vmTable_.AttachCurrentThread = &attach;
+        vmTable_.AttachCurrentThreadAsDaemon = &attachDaemon;
         vmTable_.DetachCurrentThread = &detach;
     }
     ~FakeJvm() { current = nullptr; }
@@ -201,6 +202,13 @@ private:
     static jint JNICALL attach(JavaVM*, void** env, void* args) {
         FakeJvm& f = *current;
         f.calls.push_back(args == nullptr ? "AttachCurrentThread" : "AttachCurrentThread with arguments");
+        if (f.attachResult != JNI_OK) return f.attachResult;
+        *env = &f.env_;
+        return JNI_OK;
+    }
+    static jint JNICALL attachDaemon(JavaVM*, void** env, void* args) {
+        FakeJvm& f = *current;
+        f.calls.push_back(args == nullptr ? "AttachCurrentThreadAsDaemon" : "AttachCurrentThreadAsDaemon with arguments");
         if (f.attachResult != JNI_OK) return f.attachResult;
         *env = &f.env_;
         return JNI_OK;

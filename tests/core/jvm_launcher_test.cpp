@@ -182,7 +182,7 @@ TEST_F(JvmLauncherTest, ControllerIsReachableOnlyOnceTheVmExists) {
     EXPECT_EQ(attachController(l, handles), jvm.env());
     EXPECT_EQ(handles.env, jvm.env());
     EXPECT_FALSE(handles.usable());  // the application has no controller
-    EXPECT_EQ(jvm.calls, (Calls{"AttachCurrentThread", std::string("FindClass ") + kController}));
+    EXPECT_EQ(jvm.calls, (Calls{"AttachCurrentThreadAsDaemon", std::string("FindClass ") + kController}));
     detachController(l, handles);
     EXPECT_EQ(jvm.calls.back(), "DetachCurrentThread");
     EXPECT_EQ(handles.env, nullptr);

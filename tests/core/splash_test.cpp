@@ -260,7 +260,7 @@ TEST_F(SplashTest, ControllerIsAskedOnceTheVmExistsAndItsHideEndsTheThread) {
     showSplash(l, 1);
     EXPECT_TRUE(hasInOrder(sys.splash.calls, {"tick 3", "hide", "destroy"}));
     EXPECT_FALSE(has(sys.splash.calls, "tick 4"));
-    EXPECT_EQ(jvm.calls, (Calls{"AttachCurrentThread", std::string("FindClass ") + kController,
+    EXPECT_EQ(jvm.calls, (Calls{"AttachCurrentThreadAsDaemon", std::string("FindClass ") + kController,
                                 std::string("GetStaticMethodID ") + kController + ".getAction ()I",
                                 std::string("GetStaticMethodID ") + kController + ".getText ()Ljava/lang/String;",
                                 std::string("CallStaticIntMethod ") + kController + ".getAction ()I",
@@ -275,7 +275,7 @@ TEST_F(SplashTest, ControllerTextReplacesTheStatusLineAndOtherAnswersChangeNothi
     showSplash(l, 1);
     EXPECT_EQ(std::count(sys.splash.calls.begin(), sys.splash.calls.end(), "status Ready \xe9?"), 2);
     EXPECT_EQ(sys.splash.created[0].status.text, "Ready \xe9?");
-    EXPECT_EQ(jvm.count("AttachCurrentThread"), 1);
+    EXPECT_EQ(jvm.count("AttachCurrentThreadAsDaemon"), 1);
     EXPECT_EQ(jvm.count("DetachCurrentThread"), 1);  // the thread ended after its last tick
 
     for (jint action : {0, 3, -1}) {
@@ -314,7 +314,7 @@ TEST_F(SplashTest, WithoutControllerTheLookupIsMadeOnceAndTheSplashStaysUp) {
     showSplash(l, 1);
     EXPECT_EQ(sys.splash.ticks, 6);
     EXPECT_EQ(jvm.count(std::string("FindClass ") + kController), 1);
-    EXPECT_EQ(jvm.count("AttachCurrentThread"), 1);
+    EXPECT_EQ(jvm.count("AttachCurrentThreadAsDaemon"), 1);
     EXPECT_EQ(jvm.count("DetachCurrentThread"), 1);
 }
 

@@ -16,11 +16,14 @@
  *   firstrun=true|false|throw   what a static boolean method (the first-run hook) does
  *   action=N          what a static int method returns
  *   text=WORD         what a static String method returns (none: null)
+ *   await=PATH        JNI_CreateJavaVM first waits until the file PATH exists (a test's
+ *                     go-ahead; after 60 s it records a fault and goes on)
  * Without any scenario JNI_CreateJavaVM fails, as a VM that cannot start.
  *
  * Record: when ZENDRA_JVM_DOUBLE_RECORD names a file, every JNI call of interest appends one
  * line "<event> <payload>" ending in LF (the format is in recordBytes; events in
- * JNI_CreateJavaVM below and in jvm_double_env.c). Lines "fault ..." mark JNI misuse.
+ * JNI_CreateJavaVM below and in jvm_double_env.c; the two attach forms are recorded as
+ * "AttachCurrentThread" and "AttachCurrentThreadAsDaemon"). Lines "fault ..." mark JNI misuse.
  *
  * Built with JVM_DOUBLE_NO_EXPORT defined, the library lacks JNI_CreateJavaVM. */
 #include "jvm_double.h"
@@ -249,6 +252,7 @@ static void applyWord(const char* word) {
     else if (strcmp(word, "firstrun=throw") == 0) scenario.firstRunResult = -1;
     else if (strncmp(word, "action=", 7) == 0) scenario.action = atoi(word + 7);
     else if (strncmp(word, "text=", 5) == 0) setField(scenario.text, sizeof scenario.text, word + 5);
+    else if (strncmp(word, "await=", 6) == 0) setField(scenario.awaitFile, sizeof scenario.awaitFile, word + 6);
     else {
         char text[300];
         snprintf(text, sizeof text, "unknown scenario word %.200s", word);
@@ -297,6 +301,18 @@ static void loadScenario(void) {
     }
 }
 
+/* Waits until the scenario's await file exists, at most 60 s. */
+static void awaitGoAhead(void) {
+    if (scenario.awaitFile[0] == '\0') return;
+    for (int waited = 0; GetFileAttributesA(scenario.awaitFile) == INVALID_FILE_ATTRIBUTES; waited += 20) {
+        if (waited >= 60000) {
+            recordFault("await file never appeared");
+            return;
+        }
+        Sleep(20);
+    }
+}
+
 /* Adds (add) or removes the calling thread from the attached threads. */
 static void markThread(int add) {
     const DWORD id = GetCurrentThreadId();
@@ -318,17 +334,28 @@ static jint JNICALL destroyJavaVM(JavaVM* vm) {
     return JNI_OK;
 }
 
-/* AttachCurrentThread and its daemon form: the thread gets the shared JNIEnv. */
-static jint JNICALL attachCurrentThread(JavaVM* vm, void** penv, void* args) {
-    (void)vm;
-    recordText("AttachCurrentThread", args ? "with arguments" : NULL);
+/* Both attach forms, recorded under their own names: the thread gets the shared JNIEnv. */
+static jint attach(const char* event, void** penv, void* args) {
+    recordText(event, args ? "with arguments" : NULL);
     if (penv == NULL) {
-        recordFault("AttachCurrentThread without an env pointer");
+        char text[96];
+        snprintf(text, sizeof text, "%s without an env pointer", event);
+        recordFault(text);
         return JNI_ERR;
     }
     if (!threadIsAttached()) markThread(1);
     *penv = doubleEnv();
     return JNI_OK;
+}
+
+static jint JNICALL attachCurrentThread(JavaVM* vm, void** penv, void* args) {
+    (void)vm;
+    return attach("AttachCurrentThread", penv, args);
+}
+
+static jint JNICALL attachCurrentThreadAsDaemon(JavaVM* vm, void** penv, void* args) {
+    (void)vm;
+    return attach("AttachCurrentThreadAsDaemon", penv, args);
 }
 
 static jint JNICALL detachCurrentThread(JavaVM* vm) {
@@ -354,7 +381,7 @@ static const struct JNIInvokeInterface_ invokeTable = {
     .AttachCurrentThread = attachCurrentThread,
     .DetachCurrentThread = detachCurrentThread,
     .GetEnv = getEnv,
-    .AttachCurrentThreadAsDaemon = attachCurrentThread,
+    .AttachCurrentThreadAsDaemon = attachCurrentThreadAsDaemon,
 };
 static JavaVM theVm = &invokeTable;
 
@@ -379,6 +406,7 @@ static void recordInitArgs(const JavaVMInitArgs* init) {
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     logEvent("create");
     loadScenario();
+    awaitGoAhead();
     if (args != NULL) recordInitArgs(args);
     else recordFault("JNI_CreateJavaVM without arguments");
     jint result = scenario.failCreate || vm == NULL || env == NULL ? JNI_ERR : JNI_OK;

@@ -46,6 +46,7 @@ struct Scenario {
     int firstRunResult;      /* 1 true, 0 false, -1 throws */
     jint action;
     char text[256];          /* getText's result; "" gives null */
+    char awaitFile[512];     /* JNI_CreateJavaVM waits until this file exists; "" for none */
 };
 
 /* The scenario read at VM creation. */

@@ -6,8 +6,11 @@ trace and dismissed with a key press, so no test can hang on a dialog.
 """
 import json
 import os
+import pty
 import re
+import select
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -24,6 +27,8 @@ BOX_TIMEOUT = 30.0
 RUN_TIMEOUT = 60.0
 
 _TRACE = re.compile(r'trace:msgbox:MSGBOX_OnInit L"(.*)"\s*$')
+# Control sequences of a terminal: CSI (ESC [ ... letter) and OSC (ESC ] ... BEL).
+_CONTROL = re.compile(rb"\x1b\[([0-9;?]*)([A-Za-z])|\x1b\][^\x07]*\x07")
 
 
 def command(exe, args, win_env=None):
@@ -35,6 +40,16 @@ def command(exe, args, win_env=None):
     for name, value in win_env.items():
         sets += ["set", "%s=%s&&" % (name, value)]
     return [WINE, "cmd", "/c", *sets, to_windows(exe), *args]
+
+
+def terminal_text(data):
+    """What a terminal shows of Wine's console output, as text: a cursor move to the right
+    becomes that many spaces; other control sequences and carriage returns are dropped."""
+    def plain(match):
+        if match.group(2) == b"C":
+            return b" " * int(match.group(1) or b"1")
+        return b""
+    return _CONTROL.sub(plain, data).decode("latin-1").replace("\r", "")
 
 
 def _text(data):
@@ -191,6 +206,36 @@ class LauncherTestCase(unittest.TestCase):
             box.text = text
         plain = "\n".join(line for line in stderr.splitlines() if "trace:msgbox" not in line and "fixme:" not in line)
         return Result(proc.returncode, _text(stdout), plain.replace("\r\n", "\n"), boxes)
+
+    def run_in_terminal(self, args, env=None, timeout=RUN_TIMEOUT):
+        """Runs wine64 with args in a pseudo terminal that is its standard input, output and
+        error, as a user's console window would be; returns (exit code, terminal text)."""
+        master, slave = pty.openpty()
+        proc = subprocess.Popen([WINE, *args], stdin=slave, stdout=slave, stderr=slave, env=wine_env(env),
+                                cwd=self.dir, start_new_session=True)
+        os.close(slave)
+        shown = bytearray()
+        deadline = time.monotonic() + timeout
+        try:
+            while time.monotonic() < deadline:
+                if not select.select([master], [], [], 0.2)[0]:
+                    if proc.poll() is not None:
+                        break
+                    continue
+                try:
+                    data = os.read(master, 4096)
+                except OSError:  # every holder of the terminal has closed it
+                    break
+                if not data:
+                    break
+                shown += data
+            code = proc.wait(timeout=max(0.1, deadline - time.monotonic()))
+        finally:
+            os.close(master)
+            if proc.poll() is None:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+        return code, terminal_text(bytes(shown))
 
     def _wait_for_box(self, proc, classname):
         deadline = time.monotonic() + BOX_TIMEOUT

@@ -2,7 +2,8 @@
 
 The real app-launcher is packaged with the test bitmap (the packaging tool's "resources") and
 a fake runtime whose jvm.dll double answers the splash's controller polls (scenario words
-action=N, text=WORD; sleep=MS keeps main running). Finer cases use a test-only program
+action=N, text=WORD; sleep=MS keeps main running; await=FILE creates the VM only once the test
+has seen the splash and made FILE). Finer cases use a test-only program
 (tests/win/splash_probe.cpp), packaged the same way, whose command-line steps call showSplash,
 hideSplash and setSplashStatusText directly over the real Win32 services, create the VM
 through the double, open another window or report an error at chosen moments.
@@ -60,7 +61,9 @@ class SplashWindowTest(SplashTestCase):
         code, _ = self.finish()
         self.assertEqual(code, 0)
         calls = self.read("jvm-record.txt")
-        self.assertIn("AttachCurrentThread\n", calls)
+        # The polling thread attaches as a daemon, so that it cannot hold up DestroyJavaVM.
+        self.assertIn("AttachCurrentThreadAsDaemon\n", calls)
+        self.assertNotIn("AttachCurrentThread\n", calls)
         self.assertIn("CallStaticIntMethod com/zendra/runtime/ZendraController getAction ()I", calls)
         self.assertIn("CallStaticObjectMethod com/zendra/runtime/ZendraController getText ()Ljava/lang/String;", calls)
         self.assertNotIn("fault", calls)
@@ -186,32 +189,41 @@ class AppLauncherSplashTest(SplashTestCase):
         return self.read("jvm-record.txt") if os.path.exists(self.jvm_record) else ""
 
     def test_splash_is_up_while_the_application_starts(self):
-        self.start(self.launcher(), [], scenario="return sleep=4000 action=0", probe=False)
-        self.wait_splash()
+        # The VM comes on the test's go-ahead (see the next test); main then runs for 2 s.
+        go = self.path("go")
+        self.start(self.launcher(), [], scenario="return sleep=2000 action=0 await=" + to_windows(go), probe=False)
+        self.wait_splash(timeout=3 * WAIT)
         self.assertEqual(self.geometry(self.splash_window()), (*ORIGIN, WIDTH, HEIGHT))
         shot = self.painted_shot("app-launcher")
         self.assert_bitmap(shot)
         self.assert_text_line(shot, STATUS)
         self.assert_text_line(shot, VERSION)
+        open(go, "w").close()
+        # The splash stays to the end, and its thread, attached as a daemon, does not hold it up.
         self.assertEqual(self.proc.wait(timeout=60), 0)
         calls = self.calls()
         self.assertIn("CallStaticIntMethod com/zendra/runtime/ZendraController getAction ()I", calls)
+        self.assertEqual(calls.count("AttachCurrentThreadAsDaemon\n"), 1)
+        self.assertNotIn("AttachCurrentThread\n", calls)
         self.assertNotIn("fault", calls)
 
-    @unittest.skip("passes alone but not yet reliably after the other Wine tests of a full run; "
-                   "the controller hide is covered by the probe tests and the unit tests")
     def test_controller_closes_the_splash_while_main_runs(self):
-        # The controller hides the splash at its first poll after the VM exists; a slow
-        # "-version" run keeps the splash up long enough to be seen before that.
-        runtimes.write_cfg(self.home, delay_ms=2000)
-        self.start(self.launcher(), [], scenario="return sleep=6000 action=1", probe=False)
-        self.wait_splash()
+        # The controller hides the splash at its first poll after the VM exists, so the VM may
+        # come only once the splash has been seen: the double creates it on the test's go-ahead
+        # (file "go"). Without it the VM could be there before Wine has even mapped the window.
+        go = self.path("go")
+        self.start(self.launcher(), [], scenario="return sleep=6000 action=1 await=" + to_windows(go), probe=False)
+        self.wait_splash(timeout=3 * WAIT)  # a first window in a fresh prefix may take a while
         self.painted_shot("app-launcher-before-hide")
+        open(go, "w").close()
         self.wait_splash(visible=False)
         self.assertIsNone(self.proc.poll(), "the splash went only with the process")
         self.screenshot("app-launcher-hidden")
         self.assertEqual(self.proc.wait(timeout=60), 0)
-        self.assertIn("DetachCurrentThread", self.calls())
+        calls = self.calls()
+        self.assertIn("AttachCurrentThreadAsDaemon", calls)
+        self.assertIn("DetachCurrentThread", calls)
+        self.assertNotIn("fault", calls)
 
     def test_no_runtime_error_hides_the_splash_first(self):
         self.start(self.launcher({"searchSequence": "A" + to_windows(self.path("nowhere"))}), [], probe=False)

@@ -59,7 +59,7 @@ int runApplication(Launcher& l, int showCommand) {
 int appLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail,
                     int showCommand, const ArgumentList* arguments) {
     Launcher l(platform, LauncherKind::App);
-    if (!rawTail.empty() && rawTail == "__qln_reboot") {
+    if (isRebootRequest(rawTail)) {
         rebootSystem(l);
         return 0;
     }

@@ -10,7 +10,6 @@ Both are timed from spawn to the first line the application prints, and to exit.
 the rounds are printed with their ratios; the goal for the first-output ratio is 1.05.
 """
 import argparse
-import json
 import os
 import re
 import shutil
@@ -52,13 +51,9 @@ def prepare(work, packager, launcher):
     subprocess.run(["javac", "-d", classes] + sources, check=True)
     subprocess.run(["jar", "--create", "--file", os.path.join(work, "hello.jar"), "-C", classes, "."], check=True)
     exe = os.path.join(work, "hello")
-    # The sample's description without its Windows resources (an ELF launcher carries none).
-    with open(os.path.join(ROOT, "sample", "hello.json"), encoding="utf-8") as source:
-        description = json.load(source)
-    description.pop("resources", None)
-    with open(os.path.join(work, "hello.json"), "w", encoding="utf-8") as target:
-        json.dump(description, target)
-    subprocess.run([packager, launcher, os.path.join(work, "hello.json"), exe], check=True)
+    # The sample's own description; its Windows resources are left out with a note.
+    subprocess.run([packager, launcher, os.path.join(ROOT, "sample", "hello.json"), exe], check=True,
+                   stderr=subprocess.DEVNULL)
     return exe
 
 

@@ -15,11 +15,8 @@ javac -d "$out/classes" $(find sample/src -name '*.java')
 jar --create --file "$out/hello.jar" -C "$out/classes" .
 
 echo "== packaging build/sample-linux/hello (the Linux launcher with the sample's record)"
-# The same description without its Windows resources (the splash bitmap is made by the
-# Windows part of the main job; an ELF launcher carries no resources anyway).
-python3 -c 'import json, sys; d = json.load(open(sys.argv[1], encoding="utf-8")); d.pop("resources", None); json.dump(d, open(sys.argv[2], "w", encoding="utf-8"), ensure_ascii=False, indent=2)' \
-  sample/hello.json "$out/hello.json"
-build/linux/tools/zendra-pack build/linux/src/linux/app-launcher "$out/hello.json" "$out/hello" 2>"$out/pack.txt" || {
+# The same description as for Windows; its Windows resources are left out (with a note).
+build/linux/tools/zendra-pack build/linux/src/linux/app-launcher sample/hello.json "$out/hello" 2>"$out/pack.txt" || {
   cat "$out/pack.txt" >&2; exit 1; }
 sed 's/^/   /' "$out/pack.txt"
 

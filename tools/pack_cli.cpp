@@ -129,7 +129,9 @@ int pack(const std::vector<std::string>& files, const std::optional<std::string>
     const std::vector<std::uint8_t> text = mustRead(files[1]);
     std::vector<std::string> notes;
     const std::filesystem::path baseDir = std::filesystem::path(files[1]).parent_path();
-    const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes);
+    // An ELF launcher carries no resources: their files need not even exist then.
+    const bool readResources = launcherFormat(launcher) == LauncherFormat::Pe;
+    const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes, readResources);
     const std::vector<std::uint8_t> packaged =
         packageExecutable(launcherPart(launcher, package, helper, notes), package, notes);
     printNotes(notes, err);

@@ -215,7 +215,7 @@ std::vector<IncludedFile> includedFiles(const Json& list, const std::filesystem:
     return files;
 }
 
-std::vector<ResourceFile> resourceFiles(const Json& table, const std::filesystem::path& baseDir) {
+std::vector<ResourceFile> resourceFiles(const Json& table, const std::filesystem::path& baseDir, bool read) {
     if (!table.is_object()) fail("resources", "must be an object such as {\"icon\": \"app.ico\"}");
     std::vector<ResourceFile> files;
     for (const auto& [key, value] : table.items()) {
@@ -223,7 +223,7 @@ std::vector<ResourceFile> resourceFiles(const Json& table, const std::filesystem
         const std::optional<ResourceRole> role = roleFromName(key);
         if (!role) fail("resources", "unknown member \"" + key + "\" (splashBitmap, splashImage, splashIcon, icon)");
         if (!value.is_string()) fail(where, "must be a path");
-        files.push_back({*role, readSource(baseDir / value.get<std::string>(), where)});
+        files.push_back({*role, read ? readSource(baseDir / value.get<std::string>(), where) : std::vector<std::uint8_t>{}});
     }
     return files;
 }
@@ -281,7 +281,8 @@ std::int32_t integrityFlag(const Json& value) {
 
 }  // namespace
 
-Package packageFromJson(std::string_view text, const std::filesystem::path& baseDir, std::vector<std::string>& notes) {
+Package packageFromJson(std::string_view text, const std::filesystem::path& baseDir, std::vector<std::string>& notes,
+                        bool readResources) {
     const Json root = parseStrict(text);
     checkMembers(root, {"integrity", "strings", "messages", "languages", "files", "resources"}, "description");
     Package package;
@@ -295,7 +296,7 @@ Package packageFromJson(std::string_view text, const std::filesystem::path& base
     if (root.contains("messages")) package.messages = messageTable(root["messages"], "messages");
     if (root.contains("languages")) package.languages = languageBlocks(root["languages"]);
     if (root.contains("files")) package.files = includedFiles(root["files"], baseDir, notes);
-    if (root.contains("resources")) package.resources = resourceFiles(root["resources"], baseDir);
+    if (root.contains("resources")) package.resources = resourceFiles(root["resources"], baseDir, readResources);
     addIncludedFileProperties(package);
     return package;
 }

@@ -17,11 +17,12 @@ namespace zendra::pack {
 using Json = nlohmann::ordered_json;
 
 // Builds a package from a description. Included files given by "source" and the resource
-// files are read relative to baseDir; properties 2002 and 2003 are added for the files
-// unless given explicitly.
+// files are read relative to baseDir (resource files only with readResources: a launcher
+// without resources takes their roles alone); properties 2002 and 2003 are added for the
+// files unless given explicitly.
 // notes receives warnings. Throws PackError naming the offending entry.
 Package packageFromJson(std::string_view text, const std::filesystem::path& baseDir,
-                        std::vector<std::string>& notes);
+                        std::vector<std::string>& notes, bool readResources = true);
 
 // The description of a package that packs back to the same record. File entries carry
 // their size, and with extractDir also "source" naming the extracted copy.

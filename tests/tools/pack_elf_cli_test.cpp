@@ -140,6 +140,15 @@ TEST_P(PackElfCli, ResourcesAreLeftOutWithOneNote) {
               "note: resources ignored (splashBitmap, icon): an ELF launcher carries no Windows resources\n");
     ASSERT_EQ(pack("launcher", "plain.json", "without").code, 0);
     EXPECT_EQ(test::readBytes(dir_ / "with"), test::readBytes(dir_ / "without"));
+
+    // One description serves a Windows and a Linux launcher, also where only the Windows
+    // packaging has the resource files at hand.
+    test::writeText(dir_ / "elsewhere.json", R"({"strings": {"launcherType": 1},
+                                                "resources": {"splashBitmap": "made/later.bmp"}})");
+    const ToolRun missing = run({path("launcher"), path("elsewhere.json"), path("missing")});
+    ASSERT_EQ(missing.code, 0) << missing.err;
+    EXPECT_EQ(missing.err, "note: resources ignored (splashBitmap): an ELF launcher carries no Windows resources\n");
+    EXPECT_EQ(test::readBytes(dir_ / "missing"), test::readBytes(dir_ / "without"));
 }
 
 TEST_P(PackElfCli, OutputTakesTheLauncherModeEvenWhenItExisted) {

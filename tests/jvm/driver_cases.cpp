@@ -147,6 +147,12 @@ void controllerThrows(Run& r) {
     r.pollController = true;
 }
 
+// The splash thread still attached when main returns: ending the VM must not wait for it.
+void controllerStaysAttached(Run& r) {
+    controller(r);
+    r.stayAttached = true;
+}
+
 constexpr std::array kCases = {
     CaseSetup{"zendra_arguments", LauncherKind::App, zendraArguments},
     CaseSetup{"quillon_arguments", LauncherKind::Setup, quillonArguments},
@@ -163,6 +169,7 @@ constexpr std::array kCases = {
     CaseSetup{"first_run_method_missing", LauncherKind::Service, firstRunMethodMissing},
     CaseSetup{"controller", LauncherKind::App, controller},
     CaseSetup{"controller_throws", LauncherKind::App, controllerThrows},
+    CaseSetup{"controller_stays_attached", LauncherKind::App, controllerStaysAttached},
 };
 
 }  // namespace

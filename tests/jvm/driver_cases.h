@@ -27,6 +27,7 @@ struct Run {
     Launcher l;
     ArgumentList args;             // the process command line handed to the launch
     bool pollController = false;   // a second thread polls the controller during the launch
+    bool stayAttached = false;     // that thread stays attached until launchProgram has returned
 };
 
 // A named case: which launcher runs and how it is configured.

@@ -4,6 +4,7 @@
 // Standard error carries what the VM and the launcher show; standard output what the
 // controller thread got; the Java classes and this driver append to $ZENDRA_TEST_RECORD; the
 // launcher's diagnostic log is copied to $ZENDRA_TEST_LOG. The exit code is the launcher's.
+#include <atomic>
 #include <unistd.h>
 
 #include <chrono>
@@ -42,7 +43,20 @@ void copyLog(Run& r) {
 }
 
 // What the polling thread learnt, written to standard output in one piece at its end.
-std::string converse(Launcher& l, ControllerHandles& handles) {
+// Set once launchProgram has returned (the VM has been destroyed by then).
+std::atomic<bool> launchReturned{false};
+
+// Waits, at most 20 s, for launchProgram to return; the line tells which came first.
+std::string awaitLaunchReturn() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!launchReturned.load()) {
+        if (std::chrono::steady_clock::now() > deadline) return "launch still running while attached\n";
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return "launch returned while attached\n";
+}
+
+std::string converse(Launcher& l, ControllerHandles& handles, bool stayAttached) {
     std::string lines = handles.usable() ? "controller usable\n" : "controller not usable\n";
     if (!handles.usable()) return lines;
     for (int i = 0; i < 3; ++i) lines += "action " + std::to_string(controllerAction(handles)) + "\n";
@@ -50,12 +64,13 @@ std::string converse(Launcher& l, ControllerHandles& handles) {
         std::optional<std::u16string> text = controllerText(handles);
         lines += text ? "text " + toUtf8(*text) + "\n" : "text none\n";
     }
+    if (stayAttached) lines += awaitLaunchReturn();
     detachController(l, handles);
     return lines + "detached\n";
 }
 
 // The splash thread's part: ask before the VM exists, then until attached, then talk.
-void pollController(Launcher& l, std::promise<void>& firstAsked) noexcept {
+void pollController(Launcher& l, std::promise<void>& firstAsked, bool stayAttached) noexcept {
     try {
         ControllerHandles handles;
         std::string lines = attachController(l, handles) == nullptr ? "before VM: none\n" : "before VM: attached\n";
@@ -68,7 +83,7 @@ void pollController(Launcher& l, std::promise<void>& firstAsked) noexcept {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        lines += converse(l, handles);
+        lines += converse(l, handles, stayAttached);
         std::fputs(lines.c_str(), stdout);
         std::fflush(stdout);
     } catch (...) {
@@ -92,7 +107,7 @@ int launch(Run& r) {
     std::promise<void> firstAsked;
     std::thread poller;
     if (r.pollController) {
-        poller = std::thread(pollController, std::ref(r.l), std::ref(firstAsked));
+        poller = std::thread(pollController, std::ref(r.l), std::ref(firstAsked), r.stayAttached);
         firstAsked.get_future().wait();
     }
     bool launched = false;
@@ -103,6 +118,7 @@ int launch(Run& r) {
         throw;
     }
     appendRecord(std::string("native: launchProgram returned ") + (launched ? "true" : "false"));
+    launchReturned = true;
     if (poller.joinable()) poller.join();
     if (!launched) endAfterFailedLaunch(r.l);
     return 0;

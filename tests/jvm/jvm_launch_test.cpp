@@ -290,6 +290,16 @@ TEST_F(JvmLaunch, FirstRunClassOrMethodMissingIsAnInternalError) {
     EXPECT_EQ(record(), Lines{});
 }
 
+TEST_F(JvmLaunch, AnAttachedSplashThreadDoesNotKeepTheVmFromEnding) {
+    // The splash thread attaches as a daemon: ending the VM after main does not wait for it,
+    // so the launch returns while that thread is still attached (a non-daemon one would make
+    // both wait for each other until the thread gives up).
+    const ChildResult r = run("controller_stays_attached");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "before VM: none\ncontroller usable\naction 0\naction 1\naction 2\ntext none\ntext " +
+                         kControllerText + "\nlaunch returned while attached\ndetached\n");
+}
+
 TEST_F(JvmLaunch, ControllerAnswersReachASecondNativeThread) {
     const ChildResult r = run("controller");
     EXPECT_EQ(r.exitCode, 0);

@@ -7,51 +7,18 @@
 #include <cerrno>
 #include <utility>
 
+#include "unique_resource.h"
+
 namespace zendra::posix {
 
-// Owns one value and releases it with Traits::close; Traits::invalid() marks "none".
-template <typename Traits>
-class UniqueResource {
-public:
-    using Value = typename Traits::Value;
-
-    // An empty owner.
-    UniqueResource() noexcept = default;
-    // Takes ownership of value (which may be the invalid marker).
-    explicit UniqueResource(Value value) noexcept : value_(value) {}
-    UniqueResource(const UniqueResource&) = delete;
-    UniqueResource& operator=(const UniqueResource&) = delete;
-    // Moves ownership; the source becomes empty.
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
-    // Releases the current value and takes the other's.
-    UniqueResource& operator=(UniqueResource&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    ~UniqueResource() { reset(); }
-
-    // The value, still owned.
-    Value get() const noexcept { return value_; }
-    // Whether a value is owned.
-    bool valid() const noexcept { return value_ != Traits::invalid(); }
-    // Whether a value is owned.
-    explicit operator bool() const noexcept { return valid(); }
-    // Gives up ownership without closing.
-    Value release() noexcept { return std::exchange(value_, Traits::invalid()); }
-    // Closes the current value and takes value.
-    void reset(Value value = Traits::invalid()) noexcept {
-        Value old = std::exchange(value_, value);
-        if (old != Traits::invalid()) Traits::close(old);
-    }
-
-private:
-    Value value_ = Traits::invalid();
-};
+// The owning wrapper, one move-only type per kind of handle below.
+using zendra::UniqueResource;
 
 // File descriptors (files, directories, pipes, lock files).
 struct FdTraits {
     using Value = int;
     static constexpr Value invalid() noexcept { return -1; }
+    static constexpr bool isInvalid(Value fd) noexcept { return fd < 0; }
     static void close(Value fd) noexcept { ::close(fd); }
 };
 
@@ -59,6 +26,7 @@ struct FdTraits {
 struct DirTraits {
     using Value = DIR*;
     static constexpr Value invalid() noexcept { return nullptr; }
+    static constexpr bool isInvalid(Value dir) noexcept { return dir == nullptr; }
     static void close(Value dir) noexcept { ::closedir(dir); }
 };
 

@@ -47,6 +47,9 @@ ElfFields elfFields(bool wide) {
 // Whether value is an offset the walk can seek to (offsets are 32-bit, as in the PE walk).
 bool fitsOffset(std::int64_t value) { return value >= 0 && value <= std::numeric_limits<std::uint32_t>::max(); }
 
+// The largest section header table read in one piece (a launcher's is a few kilobytes).
+constexpr std::uint64_t kMaxElfTableBytes = 1u << 20;
+
 // Reads until size bytes arrived, the stream ends or a read fails.
 IoResult readFully(File& file, std::uint8_t* out, std::size_t size) {
     IoResult total;
@@ -128,6 +131,32 @@ std::int64_t RecordReader::elfSectionDataEnd(bool wide, std::int64_t header) {
     return offset + size;
 }
 
+std::optional<std::int64_t> RecordReader::elfDataEndFromTable(bool wide, std::int64_t table, int count,
+                                                              int entrySize) {
+    const std::optional<std::uint64_t> total = file_.size();
+    const auto length = static_cast<std::uint64_t>(count) * static_cast<std::uint64_t>(entrySize);
+    if (!total || static_cast<std::uint64_t>(table) > *total || length > *total - static_cast<std::uint64_t>(table) ||
+        length > kMaxElfTableBytes || !file_.seek(static_cast<std::uint64_t>(table))) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    if (readFully(file_, bytes.data(), bytes.size()).bytes != bytes.size()) return std::nullopt;
+    const ElfFields fields = elfFields(wide);
+    const std::size_t word = wide ? 8 : 4;
+    std::int64_t dataEnd = 0;
+    for (std::size_t at = 0; at < bytes.size(); at += static_cast<std::size_t>(entrySize)) {
+        const std::uint8_t* header = bytes.data() + at;
+        if (littleEndian(header + kElfSectionTypeField, 4) == static_cast<std::uint32_t>(kElfNoBits)) continue;
+        const std::uint64_t offset = littleEndian(header + fields.dataOffset, word);
+        const std::uint64_t size = littleEndian(header + fields.dataOffset + static_cast<std::int64_t>(word), word);
+        // Data reaching past 32-bit offsets leaves the record where the launcher cannot seek.
+        const std::uint64_t limit = std::numeric_limits<std::uint32_t>::max();
+        if (offset > limit || size > limit) throw RecordError(kIntFailure);
+        dataEnd = std::max(dataEnd, static_cast<std::int64_t>(offset + size));
+    }
+    return dataEnd;
+}
+
 std::uint64_t RecordReader::seekBehindElf() {
     positionAt(kElfClassField, kShortFailure);
     const auto ident = static_cast<std::uint16_t>(readShort());
@@ -149,14 +178,18 @@ std::uint64_t RecordReader::seekBehindElf() {
     log_.message("sectionTableStart: %lld", static_cast<long long>(table));
     if (count > 0 && entrySize < fields.headerSize) throw RecordError(kMagicFailure);
     if (!fitsOffset(table)) throw RecordError(kIntFailure);
-    std::int64_t dataEnd = 0;
-    for (std::int64_t i = 0; i < count; ++i) {
-        dataEnd = std::max(dataEnd, elfSectionDataEnd(wide, table + i * entrySize));
+    // One read of the whole table on every start; the field-by-field walk, with its failure
+    // texts, only for a table that does not lie inside the file.
+    std::optional<std::int64_t> dataEnd = elfDataEndFromTable(wide, table, count, entrySize);
+    if (!dataEnd) {
+        dataEnd = 0;
+        for (std::int64_t i = 0; i < count; ++i)
+            dataEnd = std::max(*dataEnd, elfSectionDataEnd(wide, table + i * entrySize));
     }
     const std::int64_t tableEnd = table + std::int64_t{count} * entrySize;
     log_.message("sectionTableEnd: %lld, sectionDataEnd: %lld", static_cast<long long>(tableEnd),
-                 static_cast<long long>(dataEnd));
-    const std::int64_t start = std::max(tableEnd, dataEnd);
+                 static_cast<long long>(*dataEnd));
+    const std::int64_t start = std::max(tableEnd, *dataEnd);
     // The first read at the record is its magic, a readInt.
     positionAt(start, kIntFailure);
     return static_cast<std::uint64_t>(start);

@@ -74,6 +74,9 @@ private:
     std::int64_t readElfWord(bool wide);
     // The file end of the data of the section header at header; 0 for SHT_NOBITS.
     std::int64_t elfSectionDataEnd(bool wide, std::int64_t header);
+    // The largest section data end, from the table read in one piece; nullopt when the table
+    // does not lie wholly inside the file (the field-by-field walk then names the failure).
+    std::optional<std::int64_t> elfDataEndFromTable(bool wide, std::int64_t table, int count, int entrySize);
     std::vector<std::uint8_t> readPayload(std::int32_t length, const char* failure);
 
     File& file_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform.h"
+#include "posix_text_codec.h"
 
 namespace zendra::jvmtest {
 
@@ -24,14 +25,9 @@ private:
     std::map<std::string, std::string> aliases_;  // lower-case Windows path -> real path
 };
 
-// UTF-8 as the "ANSI" and file code page, matching a VM that runs in a UTF-8 locale.
-class Utf8Codec final : public TextCodec {
-public:
-    Narrowed toAnsi(const std::u16string& text) override;
-    std::u16string fromAnsi(const std::string& text) override;
-    Narrowed toFileCodePage(const std::u16string& text) override { return toAnsi(text); }
-    std::u16string fromFileCodePage(const std::string& text) override { return fromAnsi(text); }
-};
+// UTF-8 as the "ANSI" and file code page, matching a VM that runs in a UTF-8 locale: the
+// Linux launcher's own codec.
+using Utf8Codec = posix::PosixTextCodec;
 
 // Writes error texts straight to file descriptor 2 (in order with what the VM prints there);
 // message boxes are written there too, marked, so that a wrong display mode shows up.

@@ -12,22 +12,14 @@
 namespace zendra {
 namespace {
 
+using test::failureOf;
+
 using test::buildElf;
 using test::kElfNoBits;
 using test::kElfProgBits;
 using test::TestElfShape;
 using testing::ElementsAre;
 using Bytes = std::vector<std::uint8_t>;
-
-// The failure text of action, or "no error".
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RecordError& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 // The walk's result on bytes: the record offset, or the failure text.
 std::string walk(const Bytes& bytes) {

@@ -12,6 +12,8 @@
 namespace zendra {
 namespace {
 
+using test::failureOf;
+
 using pack::Package;
 using test::RecordBytes;
 using testing::ElementsAre;
@@ -37,16 +39,6 @@ ReadBack readAll(const std::vector<std::uint8_t>& bytes, Logger& log) {
 ReadBack readAll(const std::vector<std::uint8_t>& bytes) {
     NullLogger log;
     return readAll(bytes, log);
-}
-
-// The failure text of action, or "no error".
-std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RecordError& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 std::string readFailure(const std::vector<std::uint8_t>& bytes) {

@@ -3,9 +3,11 @@
 // that misbehave.
 #pragma once
 
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +16,7 @@
 
 #include "logger.h"
 #include "platform.h"
+#include "record.h"
 
 namespace zendra::test {
 
@@ -260,5 +263,15 @@ private:
     std::vector<std::uint8_t> data_;
     std::size_t pos_ = 0;
 };
+
+// The failure text of action, or "no error".
+inline std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RecordError& e) {
+        return e.what();
+    }
+    return "no error";
+}
 
 }  // namespace zendra::test

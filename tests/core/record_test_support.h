@@ -3,7 +3,6 @@
 // that misbehave.
 #pragma once
 
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>

@@ -160,13 +160,18 @@ void setNativeLibraryPath(Launcher& l) {
     if (!path.empty() && !endsWithChar(path, conv.listSeparator) && (conv.windows || !existing.empty()))
         path += conv.listSeparator;
     path += existing;
+    setNativeSearchPath(l, path, " (native libs)");
+}
+
+void setNativeSearchPath(Launcher& l, const std::optional<std::string>& value, const char* what) {
+    const std::string name(l.os.paths().nativePathVariable);
+    const std::string text = value.value_or("");
     std::uint32_t error = 0;
-    if (l.os.env.set(name, path, error))
-        l.log.message("Setting %s (native libs) %s", name.c_str(), path.c_str());
+    if (l.os.env.set(name, value, error))
+        l.log.message("Setting %s%s %s", name.c_str(), what, text.c_str());
     else
-        l.log.message("Setting %s (native libs) %s failed with error %d", name.c_str(), path.c_str(),
-                      static_cast<int>(error));
-    l.os.env.setRuntimeCopy(name + "=" + path);
+        l.log.message("Setting %s%s %s failed with error %d", name.c_str(), what, text.c_str(), static_cast<int>(error));
+    l.os.env.setRuntimeCopy(name + "=" + text);
 }
 
 }  // namespace zendra

@@ -1,6 +1,7 @@
 // The Java class path option and the native library search path.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "launcher.h"
@@ -30,5 +31,9 @@ std::string composeClassPath(Launcher& l, const OptionSink& sink);
 // Puts the directories of property 10004 in front of PATH (in the system's environment and
 // in the C runtime's copy).
 void setNativeLibraryPath(Launcher& l);
+
+// Sets (or with nullopt removes) the native library search variable (PATH on Windows) in the
+// operating system's environment and in the runtime library's copy; logs "Setting NAME<what> ...".
+void setNativeSearchPath(Launcher& l, const std::optional<std::string>& value, const char* what);
 
 }  // namespace zendra

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "class_path.h"
 #include "errors.h"
 #include "java_check.h"
 #include "java_runtime.h"
@@ -13,19 +14,6 @@ namespace zendra {
 namespace {
 
 constexpr std::size_t kVmTypeChars = 199;
-
-// Sets the native library search path (PATH on Windows) in the operating system's
-// environment and in the runtime library's copy.
-void setPath(Launcher& l, const std::optional<std::string>& value) {
-    const std::string name(l.os.paths().nativePathVariable);
-    const std::string text = value.value_or("");
-    std::uint32_t error = 0;
-    if (l.os.env.set(name, value, error))
-        l.log.message("Setting %s %s", name.c_str(), text.c_str());
-    else
-        l.log.message("Setting %s %s failed with error %d", name.c_str(), text.c_str(), static_cast<int>(error));
-    l.os.env.setRuntimeCopy(name + "=" + text);
-}
 
 // One attempt at a full library path; logs it like tryJvmDll.
 LibraryRef tryLibrary(Launcher& l, const std::string& path) {
@@ -151,13 +139,13 @@ LibraryRef loadJvmLibrary(Launcher& l, const std::string& javaExe) {
 LibraryRef loadJvmFromBinDir(Launcher& l, const std::string& javaExe) {
     const std::string binDir = javaExeBinDirectory(javaExe);
     const std::optional<std::string> saved = l.os.env.get("PATH");
-    setPath(l, saved.value_or("") + ";" + binDir);
+    setNativeSearchPath(l, saved.value_or("") + ";" + binDir, "");
     LibraryRef library = nullptr;
     const std::string preferred = l.store.getProperty(prop::preferredVmType).substr(0, kVmTypeChars);
     if (!preferred.empty()) library = tryJvmDll(l, binDir, preferred);
     for (std::size_t i = 0; library == nullptr && i < kVmSubDirectories.size(); ++i)
         library = tryJvmDll(l, binDir, std::string(kVmSubDirectories[i]));
-    if (library == nullptr) setPath(l, saved);
+    if (library == nullptr) setNativeSearchPath(l, saved, "");
     return library;
 }
 

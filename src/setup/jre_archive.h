@@ -1,0 +1,31 @@
+// The installer's own runtime: the integrity check of the appended data and the runtime
+// delivered as "jre.tar.gz" (unpacking, packed jars, loading).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "installer_progress.h"
+#include "launcher.h"
+
+namespace zendra::setup {
+
+// Checks the CRC-32 over the data appended to the own executable; returns when it is intact
+// (or when checkEnabled is false, "-nocheck"), else shows message 20016 and ends the process
+// with exit code 1. Moves the bar over 0..100.
+void verifyIntegrity(Launcher& l, InstallerProgress* dialog, bool checkEnabled);
+
+// Unpacks "jre.tar.gz" of the current directory into "jre", deletes the archive, restores
+// packed jars (property 153), then useIncludedJre. Ends the process on failure.
+void prepareIncludedJre(Launcher& l, InstallerProgress* dialog);
+
+// Loads the runtime in "jre" of the current directory, else falls back to the search; ends
+// the process when neither gives a runtime.
+void useIncludedJre(Launcher& l);
+
+// Unpacks a gzip-compressed tar archive into targetDir; true on success. Nothing is written
+// outside targetDir. expectedSize (property 151) scales the bar over 100..200.
+bool untarGz(Launcher& l, const std::string& archive, const std::string& targetDir, InstallerProgress* dialog,
+             std::int64_t expectedSize);
+
+}  // namespace zendra::setup

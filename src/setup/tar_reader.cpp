@@ -131,7 +131,7 @@ bool TarReader::readMetaEntry(const TarHeader& header) {
     const auto size = static_cast<std::size_t>(*header.size);
     const bool longName = header.type == kGnuLongName;
     if (size > (longName ? kMaxEntryName + 1 : kMaxPaxHeader))
-        return refuse(formatText("long name entry of %zu bytes", size));
+        return refuse(formatText("long name entry of %d bytes", *header.size));
     std::vector<char> data(size);
     const SourceRead got = source_.read(data.data(), size);
     if (!got.ok) return refuse("gzread failed");

@@ -130,6 +130,7 @@ echo "== the sample as a Windows service: build/sample/service/HelloService.exe"
 svc="$out/service"
 rm -rf "$svc"
 mkdir -p "$svc/jre/bin/server"
+cp "$out/hello.jar" "$svc/"
 cp build/win64/doubles/java.exe "$svc/jre/bin/java.exe"
 cp build/win64/doubles/jvm.dll "$svc/jre/bin/server/jvm.dll"
 printf 'stderr=openjdk version "17.0.15" 2025-04-15\nexit=0\n' >"$svc/jre/bin/java-double.cfg"
@@ -142,7 +143,7 @@ build/host/tools/zendra-pack build/win64/src/service/service-launcher.exe "$svc/
   "$svc/HelloService.exe" >"$svc/pack.txt" 2>&1 || { cat "$svc/pack.txt" >&2; exit 1; }
 export WINEPREFIX="$root/build/wineprefix-service"
 bash tests/win/wine-fixture.sh start
-rm -f "$WINEPREFIX"/drive_c/qln_nlog_*
+rm -f "$WINEPREFIX"/drive_c/qln_nlog_* "$WINEPREFIX"/drive_c/users/*/Temp/qln_nlog_*
 service_status=0
 run_word() {
   local expected=$1; shift
@@ -167,9 +168,9 @@ run_word 3 /status
 run_word 0 /uninstall
 echo "-- what the worker's Java side got (the stand-in jvm.dll's record):"
 grep -aE '^(commandLine|option -Dzendra.isService|arg|stdin)' "$svc/record.txt" | sed 's/^/   /' || service_status=1
-for log in "$WINEPREFIX"/drive_c/qln_nlog_*; do
+for log in "$WINEPREFIX"/drive_c/qln_nlog_* "$WINEPREFIX"/drive_c/users/*/Temp/qln_nlog_*; do
   [ -f "$log" ] || continue
-  echo "-- diagnostic log of a service process, C:\\$(basename "$log"):"
+  echo "-- diagnostic log of a service process, ${log#"$WINEPREFIX"/}:"
   grep -aE "^(command line|calling|service|using|process|consuming|control|sending|shutdown|exiting|StartService|launching|main)" "$log" \
     | sed 's/^/   /'
 done

@@ -4,8 +4,9 @@ with its worker child, which runs the jvm.dll double as a Java service.
 
 Service processes get the environment of the manager, not the test's: the double's scenario
 and record therefore come from the jvm-double.scenario file beside it ("record=PATH"), and
-their diagnostic logs, which the Wine fixture requests for them, lie in C:\.
+their diagnostic logs, which the Wine fixture requests for them, lie in its temporary directory.
 """
+import glob
 import os
 import subprocess
 import time
@@ -72,16 +73,18 @@ class ServiceTestCase(LauncherTestCase):
         return [line for line in out.splitlines() if os.path.basename(self.dir) in line and "defunct" not in line]
 
     def service_logs(self):
+        """The logs in the temporary directories a service may have: the user's, or the drive root."""
         root = os.path.join(wine_prefix(), "drive_c")
-        return [os.path.join(root, name) for name in os.listdir(root) if name.startswith("qln_nlog")]
+        return glob.glob(os.path.join(root, "qln_nlog*")) + glob.glob(os.path.join(root, "users", "*", "Temp",
+                                                                                   "qln_nlog*"))
 
     def new_log(self, marker):
         """The text of the service log written since the test began that holds marker."""
         for path in set(self.service_logs()) - self.logs_before:
             with open(path, encoding="latin-1") as f:
                 text = f.read().replace("\r\n", "\n")
-            os.remove(path)
             if marker in text:
+                os.remove(path)
                 return text
         self.fail("no service log with %r" % marker)
 

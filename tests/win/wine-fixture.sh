@@ -25,7 +25,7 @@ start() {
     fi
     # The service manager gives the services it starts the system environment of the
     # registry as it was when the manager started. Requesting the diagnostic log there for
-    # that moment makes every launcher that the manager runs write one (into C:\), while
+    # that moment makes every launcher that the manager runs write one, while
     # programs started later by the tests see the environment without it. The new server
     # also starts exactly one service manager (creating a prefix can leave two running,
     # each with its own service database).

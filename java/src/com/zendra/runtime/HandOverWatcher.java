@@ -48,21 +48,29 @@ final class HandOverWatcher implements Runnable {
 
     /**
      * Takes the file once it is complete; false when it cannot be deleted (watching it on would
-     * hand the same arguments over again and again).
+     * hand the same arguments over again and again). The writer holds the file exclusively while
+     * it writes, so reading and deleting are tried again for a while.
      */
     boolean takeOnce() throws InterruptedException {
+        long deadline = System.nanoTime() + WRITE_GRACE_MILLIS * 1_000_000L;
         String text = null;
         if (Files.isRegularFile(file, LinkOption.NOFOLLOW_LINKS)) {
-            text = readComplete();
+            text = readComplete(deadline);
         } else {
             System.err.println("zendra-runtime: the hand-over file " + file + " is not a plain file; removed unread");
         }
-        try {
-            Files.deleteIfExists(file);
-        } catch (IOException e) {
-            System.err.println("zendra-runtime: cannot delete the hand-over file " + file + " (" + e
-                    + "); later starts will wait for it in vain");
-            return false;
+        while (true) {
+            try {
+                Files.deleteIfExists(file);
+                break;
+            } catch (IOException e) {
+                if (System.nanoTime() > deadline) {
+                    System.err.println("zendra-runtime: cannot delete the hand-over file " + file + " (" + e
+                            + "); later starts will wait for it in vain");
+                    return false;
+                }
+                Thread.sleep(10);
+            }
         }
         if (text != null) {
             sink.accept(CommandLine.split(text.endsWith("\n") ? text.substring(0, text.length() - 1) : text));
@@ -70,20 +78,21 @@ final class HandOverWatcher implements Runnable {
         return true;
     }
 
-    // The text once it ends with its line feed, or as it is after the grace time; null when unreadable.
-    private String readComplete() throws InterruptedException {
-        long deadline = System.nanoTime() + WRITE_GRACE_MILLIS * 1_000_000L;
+    // The text once it ends with its line feed, or as it is at the deadline; null when unreadable.
+    private String readComplete(long deadline) throws InterruptedException {
         while (true) {
-            String text;
+            String text = null;
             try {
                 text = read();
             } catch (NoSuchFileException e) {
                 return null;
             } catch (IOException e) {
-                System.err.println("zendra-runtime: cannot read the hand-over file " + file + " (" + e + ")");
-                return null;
+                if (System.nanoTime() > deadline) {
+                    System.err.println("zendra-runtime: cannot read the hand-over file " + file + " (" + e + ")");
+                    return null;
+                }
             }
-            if (text.endsWith("\n") || System.nanoTime() > deadline) {
+            if (text != null && (text.endsWith("\n") || System.nanoTime() > deadline)) {
                 return text;
             }
             Thread.sleep(10);

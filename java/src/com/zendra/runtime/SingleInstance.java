@@ -20,9 +20,9 @@ import java.util.concurrent.CopyOnWriteArrayList;
  *
  * <p>A daemon thread takes each hand-over as soon as it comes, also while no listener is
  * registered, so a later start never waits; arguments that come before the first listener are
- * kept (up to 100 hand-overs) and given to it when it is added. Listeners are called one after the
- * other on that thread, in the order they were added; one that throws does not keep the others
- * from their call.
+ * kept (up to 100 hand-overs) and given to it, in their order, by the call that adds it. Later
+ * hand-overs reach the listeners on that daemon thread, one listener after the other in the order
+ * they were added; one that throws does not keep the others from their call.
  */
 public final class SingleInstance {
     /** Hand-overs kept for a listener still to come. */
@@ -55,14 +55,12 @@ public final class SingleInstance {
         if (listener == null) {
             throw new NullPointerException("listener");
         }
-        List<String[]> early;
         synchronized (PENDING) {
             LISTENERS.add(listener);
-            early = new ArrayList<>(PENDING);
+            for (String[] arguments : PENDING) {
+                Guarded.run("a single-instance listener", () -> listener.newStart(arguments));
+            }
             PENDING.clear();
-        }
-        for (String[] arguments : early) {
-            Guarded.run("a single-instance listener", () -> listener.newStart(arguments));
         }
         startWatching();
     }
@@ -95,7 +93,10 @@ public final class SingleInstance {
         thread.start();
     }
 
-    /** Gives one hand-over to every listener, or keeps it when there is none yet. */
+    /**
+     * Gives one hand-over to every listener, or keeps it when there is none yet. The lock keeps
+     * the order of hand-overs also for a listener that is being added.
+     */
     static void deliver(String[] arguments) {
         synchronized (PENDING) {
             if (LISTENERS.isEmpty()) {
@@ -104,10 +105,10 @@ public final class SingleInstance {
                 }
                 return;
             }
-        }
-        for (Listener listener : LISTENERS) {
-            String[] copy = arguments.clone();
-            Guarded.run("a single-instance listener", () -> listener.newStart(copy));
+            for (Listener listener : LISTENERS) {
+                String[] copy = arguments.clone();
+                Guarded.run("a single-instance listener", () -> listener.newStart(copy));
+            }
         }
     }
 

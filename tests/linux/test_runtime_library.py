@@ -26,7 +26,7 @@ class RuntimeLibrary(LinuxLauncherTestCase):
                     if line.startswith("view "))
 
     def test_launch_view_and_the_per_run_directory_removed_at_a_normal_end(self):
-        exe = self.package_app(files=[{"name": "data.txt", "text": "payload"}])
+        exe = self.package_app(files=[{"name": "data.txt", "text": "payload"}, {"name": "lib\\more.txt", "text": "x"}])
         for name, args, code, kept in (("main returns", [], 0, False), ("System.exit", ["--exit=4"], 4, False),
                                        ("kept on request", ["--keep-temp"], 0, True)):
             with self.subTest(name):
@@ -38,7 +38,7 @@ class RuntimeLibrary(LinuxLauncherTestCase):
                                         "service": "false", "singleInstance": "false",
                                         "semaphore": props["zendra.semaphoreName"], "tempDir": temp,
                                         "codePage": props["zendra.consoleCodepage"][2:]}, result)
-                self.assertIn("included data.txt exists=true", result.stdout)
+                self.assertIn("included files=[data.txt, lib/more.txt], data.txt at %s/data.txt" % temp, result.stdout)
                 self.assertEqual(os.path.isdir(temp), kept, temp)
 
     def test_second_start_hands_its_arguments_to_a_listener_added_later(self):

@@ -1,9 +1,15 @@
 package com.zendra.runtime;
 
+import java.io.IOException;
+import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
+import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
+import java.util.List;
 import java.util.Properties;
+import java.util.stream.Stream;
 
 /**
  * What the launcher told this run: the items of the application's description that
@@ -157,6 +163,27 @@ public final class Launch {
             throw new IllegalArgumentException("not a file inside the per-run directory: " + name);
         }
         return file;
+    }
+
+    /**
+     * The files the launcher extracted for this run.
+     *
+     * @return their names relative to the per-run directory, "/"-separated and sorted; empty when
+     *     there is no per-run directory
+     * @throws IOException when the directory cannot be read
+     */
+    public List<String> includedFiles() throws IOException {
+        Path dir = tempDirectory();
+        List<String> names = new ArrayList<>();
+        if (dir == null || !Files.isDirectory(dir)) {
+            return names;
+        }
+        try (Stream<Path> files = Files.walk(dir)) {
+            files.filter(Files::isRegularFile)
+                 .forEach(file -> names.add(dir.relativize(file).toString().replace('\\', '/')));
+        }
+        Collections.sort(names);
+        return names;
     }
 
     /** @return the console's output code page (65001 for "cp65001"), or -1 when the launcher gave none */

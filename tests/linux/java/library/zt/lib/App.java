@@ -29,13 +29,11 @@ public final class App {
         System.out.println("view semaphore=" + launch.semaphoreName());
         System.out.println("view tempDir=" + launch.tempDirectory());
         System.out.println("view codePage=" + launch.consoleCodePage());
-        System.out.println("property zendra.moduleName=" + System.getProperty("zendra.moduleName"));
-        System.out.println("property zendra.semaphoreName=" + System.getProperty("zendra.semaphoreName"));
-        System.out.println("property zendra.tempDir=" + System.getProperty("zendra.tempDir"));
-        System.out.println("property zendra.consoleCodepage=" + System.getProperty("zendra.consoleCodepage"));
-        if (launch.tempDirectory() != null) {
-            System.out.println("included data.txt exists=" + launch.includedFile("data.txt").toFile().isFile());
+        for (String name : new String[] {"moduleName", "semaphoreName", "tempDir", "consoleCodepage"}) {
+            System.out.println("property zendra." + name + "=" + System.getProperty("zendra." + name));
         }
+        System.out.println("included files=" + launch.includedFiles() + ", data.txt at "
+                + (launch.tempDirectory() == null ? null : launch.includedFile("data.txt")));
         System.out.println("started");
         System.out.flush();
         for (String arg : args) {

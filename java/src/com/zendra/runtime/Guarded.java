@@ -1,6 +1,9 @@
 package com.zendra.runtime;
 
-/** Runs the application's callbacks so that one that fails cannot stop the library's threads. */
+/**
+ * Runs the application's callbacks and the library's own start steps so that one that fails
+ * stops nothing else.
+ */
 final class Guarded {
     private Guarded() {}
 

@@ -77,7 +77,10 @@ public final class Launch {
      */
     public static Launch current() {
         Launch launch = current;
-        return launch != null ? launch : fromItems(new String[] {"false", "", "", "", "false", ""}, System.getProperties());
+        if (launch != null) {
+            return launch;
+        }
+        return fromItems(new String[] {"false", "", "", "", "false", ""}, System.getProperties());
     }
 
     /**

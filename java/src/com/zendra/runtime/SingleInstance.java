@@ -87,8 +87,9 @@ public final class SingleInstance {
         }
         watching = true;
         Path file = Paths.get(name);
-        Thread thread = new Thread(new HandOverWatcher(file, POLL_MILLIS, arguments -> deliver(arguments.toArray(new String[0]))),
-                "zendra single-instance hand-over");
+        HandOverWatcher watcher = new HandOverWatcher(file, POLL_MILLIS,
+                arguments -> deliver(arguments.toArray(new String[0])));
+        Thread thread = new Thread(watcher, "zendra single-instance hand-over");
         thread.setDaemon(true);
         thread.start();
     }

@@ -24,9 +24,11 @@ public final class WinLauncher {
     public static void main(String[] args) throws Exception {
         Launch launch = Launch.fromItems(args, System.getProperties());
         Launch.setCurrent(launch);
-        TempDirectory.removeAtExit(launch.tempDirectory());
-        SingleInstance.startWatching();
-        Service.startReading();
+        // None of these may keep the application from starting.
+        Guarded.run("scheduling the removal of the per-run directory",
+                () -> TempDirectory.removeAtExit(launch.tempDirectory()));
+        Guarded.run("watching for single-instance hand-overs", SingleInstance::startWatching);
+        Guarded.run("reading the service's standard input", Service::startReading);
         String[] arguments = args.length > Launch.FIXED_ITEMS
                 ? Arrays.copyOfRange(args, Launch.FIXED_ITEMS, args.length) : new String[0];
         invokeMain(launch.launchText().trim(), arguments);

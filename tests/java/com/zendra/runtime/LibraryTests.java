@@ -113,8 +113,8 @@ public final class LibraryTests {
         SingleInstance.deliver(new String[] {"x", "y z"});
         SingleInstance.removeListener(third);
         SingleInstance.deliver(new String[] {"after"});
-        check("listener calls", Arrays.asList("first early", "first early 2", "first x|y z", "third x|y z", "first after"),
-              calls);
+        check("listener calls",
+              Arrays.asList("first early", "first early 2", "first x|y z", "third x|y z", "first after"), calls);
 
         SingleInstance.reset();
         for (int i = 0; i < SingleInstance.MAX_PENDING + 5; i++) {

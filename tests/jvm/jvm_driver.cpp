@@ -69,7 +69,8 @@ std::string converse(Launcher& l, ControllerHandles& handles, bool stayAttached)
     return lines + "detached\n";
 }
 
-// As a splash does: fetch every new text, end at the request to hide (or after 20 s).
+// As a splash does: fetch every new text, end at the request to hide (or after 20 s). The
+// record tells the application when this thread has left the VM, so that it can let the VM end.
 std::string followSplash(Launcher& l, ControllerHandles& handles) {
     std::string lines = handles.usable() ? "controller usable\n" : "controller not usable\n";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -86,6 +87,7 @@ std::string followSplash(Launcher& l, ControllerHandles& handles) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     detachController(l, handles);
+    appendRecord("native: splash detached");
     return lines + "detached\n";
 }
 

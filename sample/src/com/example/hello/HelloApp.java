@@ -1,13 +1,15 @@
 package com.example.hello;
 
 import com.zendra.runtime.Launch;
+import com.zendra.runtime.Service;
 import com.zendra.runtime.SingleInstance;
 import com.zendra.runtime.Splash;
 
 /**
  * The sample application, started through zendra-runtime.jar: prints what it was started with
  * and its launch view, hides the splash screen, prints the arguments later starts hand over while
- * it waits ("--wait=SECONDS") and ends with a chosen status ("--exit=N").
+ * it waits ("--wait=SECONDS") and ends with a chosen status ("--exit=N"). As a service it runs
+ * until the service is stopped.
  */
 public final class HelloApp {
     private HelloApp() {}
@@ -33,6 +35,12 @@ public final class HelloApp {
             });
         }
         Splash.hide();
+        if (launch.isService()) {
+            Service.addStopListener(() -> System.out.println("  the service stops"));
+            System.out.println("  running as a service until it is stopped");
+            System.out.flush();
+            Thread.sleep(Long.MAX_VALUE);
+        }
         System.out.flush();
         int status = 0;
         for (String arg : args) {

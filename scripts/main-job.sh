@@ -13,9 +13,15 @@ bash scripts/build.sh
 
 out="$root/build/sample"
 mkdir -p "$out/classes"
-echo "== compiling the sample application"
-javac -d "$out/classes" $(find sample/src -name '*.java')
+echo "== compiling the sample application against zendra-runtime.jar"
+javac -cp build/host/java/zendra-runtime.jar -d "$out/classes" $(find sample/src -name '*.java')
 jar --create --file "$out/hello.jar" -C "$out/classes" .
+cp build/host/java/zendra-runtime.jar "$out/zendra-runtime.jar"
+
+echo "== javadoc of zendra-runtime.jar into build/javadoc"
+javadoc -quiet -Xdoclint:all -Werror -encoding UTF-8 -d build/javadoc -sourcepath java/src com.zendra.runtime \
+  >build/javadoc.log 2>&1 || { cat build/javadoc.log >&2; exit 1; }
+echo "   open build/javadoc/index.html"
 
 # ======================= Windows: app-launcher under Wine =======================
 # Debian's python3-pil belongs to the system interpreter, which another python3 on PATH may hide.
@@ -130,7 +136,7 @@ echo "== the sample as a Windows service: build/sample/service/HelloService.exe"
 svc="$out/service"
 rm -rf "$svc"
 mkdir -p "$svc/jre/bin/server"
-cp "$out/hello.jar" "$svc/"
+cp "$out/hello.jar" "$out/zendra-runtime.jar" "$svc/"
 cp build/win64/doubles/java.exe "$svc/jre/bin/java.exe"
 cp build/win64/doubles/jvm.dll "$svc/jre/bin/server/jvm.dll"
 printf 'stderr=openjdk version "17.0.15" 2025-04-15\nexit=0\n' >"$svc/jre/bin/java-double.cfg"

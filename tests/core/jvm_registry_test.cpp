@@ -80,12 +80,13 @@ TEST_F(JvmRegistryTest, LocatedRuntimesRankByVersionAndTheMachineWinsTies) {
     addLocated(Hive::CurrentUser, "c:\\u1", "1.6.0_20");
     addLocated(Hive::CurrentUser, "c:\\u2", "1.6.0_20");
     addLocated(Hive::CurrentUser, "c:\\u0", "1.6.0_3");
-    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {})->javaExe, "c:\\u0\\bin\\java.exe");
-    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {"", "1.6.0_2"})->javaExe, "c:\\u1\\bin\\java.exe");
+    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {})->javaExe, "c:\\u1\\bin\\java.exe");
+    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {"", "1.6.0_19"})->javaExe, "c:\\u0\\bin\\java.exe");
 
     addLocated(Hive::LocalMachine, "c:\\m1", "1.6.0_20");
-    EXPECT_EQ(findLocatedJvm(l, {"", "1.6.0_2"})->javaExe, "c:\\m1\\bin\\java.exe");
-    EXPECT_EQ(findLocatedJvm(l, {})->javaExe, "c:\\u0\\bin\\java.exe");
+    addLocated(Hive::LocalMachine, "c:\\m0", "1.6.0_2");
+    EXPECT_EQ(findLocatedJvm(l, {})->javaExe, "c:\\m1\\bin\\java.exe");
+    EXPECT_EQ(findLocatedJvm(l, {"", "1.6.0_19"})->javaExe, "c:\\u0\\bin\\java.exe");
 }
 
 TEST_F(JvmRegistryTest, RegistryEntryPrefersLocatedOnEqualVersions) {

@@ -246,6 +246,12 @@ TEST_F(JavaCheckTest, WindowedApplicationsNeedAndUseJavaw) {
     test::scriptJava(sys, "c:\\jre\\bin\\javaw.exe", "java version \"1.8.0_202\"\n");
     EXPECT_TRUE(check("c:\\jre\\bin\\javaw.exe"));
     EXPECT_EQ(checkedExe, "c:\\jre\\bin\\javaw.exe");
+
+    for (const char* type : {"0", "5"}) {
+        l.store.setProperty(prop::launcherType, type);
+        EXPECT_TRUE(check("c:\\bare\\bin\\java.exe"));
+        EXPECT_EQ(checkedExe, "c:\\bare\\bin\\java.exe") << type;
+    }
 }
 
 TEST_F(JavaCheckTest, HomeDirectoryCheckResolvesAndAllowsBeta) {

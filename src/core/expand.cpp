@@ -44,6 +44,25 @@ constexpr FixedPattern kFixedPatterns[] = {
 // other could otherwise double it with every variable.
 constexpr std::size_t kMaxExpandedLength = 1u << 20;
 
+// Most replacements in one expansion: references that multiply through each other's values
+// would otherwise cost time and log lines without end.
+constexpr int kMaxReplacements = 1024;
+
+// How much of a value or text a log line shows.
+constexpr std::size_t kLoggedChars = 160;
+
+// What one expansion may still do.
+struct Budget {
+    int replacements = kMaxReplacements;
+    bool exhaustedLogged = false;
+};
+
+// A text for a log line: up to kLoggedChars characters, "..." marking a cut.
+std::string excerpt(const std::string& text) {
+    if (text.size() <= kLoggedChars) return text;
+    return text.substr(0, kLoggedChars) + "...";
+}
+
 std::string valueOf(Launcher& l, Source source) {
     switch (source) {
     case Source::ExecutableDir: return getExecutableDirectory(l);
@@ -55,19 +74,33 @@ std::string valueOf(Launcher& l, Source source) {
     return {};
 }
 
-// Replaces every occurrence, continuing behind each inserted value, logging each step.
-void replaceAll(Launcher& l, std::string& text, const std::string& pattern, const std::string& value) {
+// Replaces every occurrence, continuing behind each inserted value, logging each step. The
+// text is rebuilt once per pattern, so the cost grows with its length, not with its square.
+void replaceAll(Launcher& l, std::string& text, const std::string& pattern, const std::string& value, Budget& budget) {
     std::size_t pos = text.find(pattern);
-    while (pos != std::string::npos) {
-        if (text.size() - pattern.size() + value.size() > kMaxExpandedLength) {
+    if (pos == std::string::npos) return;
+    std::string result;
+    std::size_t copied = 0;
+    for (; pos != std::string::npos; pos = text.find(pattern, pos + pattern.size())) {
+        if (budget.replacements == 0) {
+            if (!budget.exhaustedLogged)
+                l.log.error("not expanding %s: more than %d replacements", pattern.c_str(), kMaxReplacements);
+            budget.exhaustedLogged = true;
+            break;
+        }
+        if (text.size() - copied + result.size() - pattern.size() + value.size() > kMaxExpandedLength) {
             l.log.error("not expanding %s: the text would exceed %d bytes", pattern.c_str(),
                         static_cast<int>(kMaxExpandedLength));
-            return;
+            break;
         }
-        text.replace(pos, pattern.size(), value);
-        l.log.message("expanding %s to %s in %s.", pattern.c_str(), value.c_str(), text.c_str());
-        pos = text.find(pattern, pos + value.size());
+        --budget.replacements;
+        result.append(text, copied, pos - copied).append(value);
+        copied = pos + pattern.size();
+        l.log.message("expanding %s to %s in %s.", pattern.c_str(), excerpt(value).c_str(),
+                      excerpt(result.size() > kLoggedChars ? result.substr(0, kLoggedChars + 1)
+                                                           : result + text.substr(copied, kLoggedChars + 1)).c_str());
     }
+    text = result.append(text, copied, std::string::npos);
 }
 
 std::string upperAscii(std::string text) {
@@ -79,20 +112,21 @@ std::string upperAscii(std::string text) {
 }  // namespace
 
 void expandVariables(Launcher& l, std::string& text) {
+    Budget budget;
     for (const FixedPattern& fixed : kFixedPatterns) {
         const std::string pattern(fixed.text);
         // Values are looked up only when needed: the system temporary directory is probed
         // (and possibly created) anew for each text that refers to it.
         if (text.find(pattern) == std::string::npos) continue;
-        replaceAll(l, text, pattern, valueOf(l, fixed.source));
+        replaceAll(l, text, pattern, valueOf(l, fixed.source), budget);
     }
     for (const auto& [name, value] : l.os.env.block()) {
         if (name.empty()) continue;
         const std::string exact = "${" + name + "}";
-        replaceAll(l, text, exact, value);
+        replaceAll(l, text, exact, value, budget);
         const std::string upper = upperAscii(exact);
         // Searching an already upper-case name again would only find it inside inserted values.
-        if (upper != exact) replaceAll(l, text, upper, value);
+        if (upper != exact) replaceAll(l, text, upper, value, budget);
     }
 }
 

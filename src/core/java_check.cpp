@@ -1,5 +1,6 @@
 #include "java_check.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "java_runtime.h"
@@ -14,6 +15,11 @@ namespace {
 
 constexpr std::uint32_t kStillActive = 259;
 constexpr std::size_t kVersionLineChars = 99;
+// How much of a "-version" output is looked through for the version line.
+constexpr std::size_t kVersionOutputBytes = 64 * 1024;
+// Deletion attempts of the output file, and the pause between two.
+constexpr int kDeleteAttempts = 20;
+constexpr std::uint32_t kDeleteRetryMs = 50;
 
 // The raw bytes of a file up to a line feed, or up to limit bytes.
 std::optional<std::string> readRawLine(File& file, std::size_t limit) {
@@ -57,13 +63,43 @@ bool switchToWindowedExe(Launcher& l, std::string& javaExe) {
     return fileExists(l, javaExe);
 }
 
-// The version text of a finished "-version" run's output file.
+// The version text of a finished "-version" run's output file: the first version line. Runtimes
+// print "Picked up ..." notes (JAVA_TOOL_OPTIONS and the like) and VM warnings before it.
 std::optional<std::string> versionFromOutput(Launcher& l, const std::string& outputFile) {
-    auto line = readFirstTextLine(l, outputFile, kVersionLineChars);
-    if (!line) return std::nullopt;
-    auto version = parseVersionLine(*line);
-    if (version) l.log.message("Java version: %s", version->c_str());
-    return version;
+    std::uint32_t error = 0;
+    auto file = l.os.fs.openRead(outputFile, error);
+    if (!file) return std::nullopt;
+    std::string output;
+    std::vector<char> chunk(4096);
+    while (output.size() < kVersionOutputBytes) {
+        IoResult r = file->read(chunk.data(), std::min(chunk.size(), kVersionOutputBytes - output.size()));
+        if (!r.ok || r.bytes == 0) break;
+        output.append(chunk.data(), r.bytes);
+    }
+    for (std::size_t start = 0; start < output.size();) {
+        const std::size_t end = std::min(output.find('\n', start), output.size());
+        const std::string_view line(output.data() + start, end - start);
+        if (auto version = parseVersionLine(line.substr(0, kVersionLineChars))) {
+            l.log.message("Java version: %s", version->c_str());
+            return version;
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+// Deletes the output file of a "-version" run. The child's handle on it can outlive the child
+// for a moment (a system still starting up is slow to close it), so a failed deletion is
+// tried again for a while.
+void deleteOutputFile(Launcher& l, const std::string& outputFile) {
+    std::uint32_t error = 0;
+    for (int attempt = 1; !l.os.fs.deleteFileWithError(outputFile, error) && fileExists(l, outputFile); ++attempt) {
+        if (attempt == kDeleteAttempts) {
+            l.log.error("could not delete %s (error %d)", outputFile.c_str(), static_cast<int>(error));
+            return;
+        }
+        l.os.sync.sleep(kDeleteRetryMs);
+    }
 }
 
 }  // namespace
@@ -83,8 +119,12 @@ bool javaHomeToJavaExe(Launcher& l, std::string& javaExe, const std::string& hom
 bool checkJavaHomeDir(Launcher& l, std::string& javaExe, const std::string& directory, const VersionRange& range,
                       bool skipCheck) {
     const std::string home = getFullPath(l, directory, false);
-    unpackJars(l, home);
+    const bool prepared = unpackJars(l, home);
     const bool derived = javaHomeToJavaExe(l, javaExe, home);
+    if (!prepared) {
+        l.log.error("%s holds packed jars but no usable unpacker", home.c_str());
+        return false;
+    }
     if (skipCheck) return true;
     if (!derived) return false;
     std::string version;
@@ -127,7 +167,7 @@ std::optional<std::string> runJavaVersion(Launcher& l, const std::string& javaEx
     if (!run.started) {
         l.log.message("Could not create process %s > %s (error %d)", commandLine.c_str(), outputFile.c_str(),
                       static_cast<int>(run.error));
-        l.os.fs.deleteFile(outputFile);
+        deleteOutputFile(l, outputFile);
         return std::nullopt;
     }
     l.log.message("Exit Code %d", static_cast<int>(run.exitCode));
@@ -138,7 +178,7 @@ std::optional<std::string> runJavaVersion(Launcher& l, const std::string& javaEx
     }
     std::optional<std::string> version;
     if (!run.terminated && run.exitCode == 0) version = versionFromOutput(l, outputFile);
-    l.os.fs.deleteFile(outputFile);
+    deleteOutputFile(l, outputFile);
     return version;
 }
 

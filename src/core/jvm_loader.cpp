@@ -1,5 +1,6 @@
 #include "jvm_loader.h"
 
+#include <set>
 #include <vector>
 
 #include "class_path.h"
@@ -51,7 +52,7 @@ std::optional<JvmLocation> checkGivenLocation(Launcher& l, const std::string& lo
         std::string version;
         if (!checkJavaExeWithCache(l, given.javaExe, version, range, true, false)) return std::nullopt;
     } else {
-        checkJavaHomeDir(l, given.javaExe, location, range, true);
+        if (!checkJavaHomeDir(l, given.javaExe, location, range, true)) return std::nullopt;
     }
     return given;
 }
@@ -103,6 +104,33 @@ bool loadAndPublish(Launcher& l, const JvmLocation& found) {
     return true;
 }
 
+// The search, going on past runtimes whose VM library does not load (a java.exe link or stub
+// on the search path, a runtime of the other word size). When none loads, the first one found
+// is reported, as the runtime the user most likely meant.
+bool searchAndLoad(Launcher& l, bool showErrors) {
+    std::optional<JvmLocation> firstFailure;
+    std::set<std::string> failed;  // a runtime met again through a later source is not loaded again
+    const JvmLocation found = searchJVM(l, [&](const JvmLocation& candidate) {
+        if (failed.count(candidate.javaExe) != 0) return false;
+        if (loadAndPublish(l, candidate)) return true;
+        failed.insert(candidate.javaExe);
+        if (!firstFailure) firstFailure = candidate;
+        l.log.message("No usable VM library for %s, searching on", candidate.javaExe.c_str());
+        return false;
+    });
+    if (found.kind != LocationKind::None) return true;
+    if (firstFailure) {
+        l.jvmLocationKind = static_cast<int>(firstFailure->kind);
+        l.jvmJavaExe = firstFailure->javaExe;
+        l.jvmHome = jvmHomeOf(firstFailure->javaExe, l.os.paths());
+        if (showErrors) showLoadFailure(l, *firstFailure);
+        return false;
+    }
+    l.log.error("No JVM found");
+    if (showErrors) showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+    return false;
+}
+
 }  // namespace
 
 std::string wordSizeText(const Launcher& l) { return std::to_string(l.wordSize); }
@@ -110,18 +138,10 @@ std::string wordSizeText(const Launcher& l) { return std::to_string(l.wordSize);
 bool LoadDLL(Launcher& l, bool showErrors, const std::optional<std::string>& location, bool locationIsJavaExe) {
     l.log.message("LoadDLL (%d, %s, %d)", showErrors ? 1 : 0, location ? location->c_str() : "(null)",
                   locationIsJavaExe ? 1 : 0);
-    std::optional<JvmLocation> found;
-    if (location) {
-        found = checkGivenLocation(l, *location, locationIsJavaExe);
-        if (!found) l.log.error("Provided JVM unusable");
-    } else {
-        found = searchJVM(l);
-        if (found->kind == LocationKind::None) {
-            found.reset();
-            l.log.error("No JVM found");
-        }
-    }
+    if (!location) return searchAndLoad(l, showErrors);
+    const std::optional<JvmLocation> found = checkGivenLocation(l, *location, locationIsJavaExe);
     if (!found) {
+        l.log.error("Provided JVM unusable");
         if (showErrors) showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
         return false;
     }

@@ -25,11 +25,27 @@ std::string withoutTrailingSeparator(std::string key) {
     return key;
 }
 
+// The development-kit catalogues, the pre-9 one first, and likewise the runtime catalogues.
+const std::vector<std::string> kJdkCatalogues = {kJavaSoftJdkKey, kJavaSoftJdk9Key};
+const std::vector<std::string> kJreCatalogues = {kJavaSoftJreKey, kJavaSoftJre9Key};
+
 // A JavaSoft "CurrentVersion" that keyNameInRange accepts, else "".
 std::string currentVersionOf(Launcher& l, const std::string& key, const VersionRange& range) {
     auto version = readRegistryValue(l, Hive::LocalMachine, key, "CurrentVersion", kCurrentVersionBytes);
     if (!version || !keyNameInRange(*version, range)) return {};
     return *version;
+}
+
+// The greatest accepted "CurrentVersion" among catalogues of one kind, with the key of its
+// entry ("" when none has one).
+std::pair<std::string, std::string> currentEntryOf(Launcher& l, const std::vector<std::string>& catalogues,
+                                                   const VersionRange& range) {
+    std::pair<std::string, std::string> best;
+    for (const std::string& catalogue : catalogues) {
+        const std::string version = currentVersionOf(l, catalogue, range);
+        if (!version.empty() && compareVersionTexts(version, best.second) > 0) best = {catalogue + "\\" + version, version};
+    }
+    return best;
 }
 
 // The runtime below a JavaSoft key's "JavaHome", checked without beta versions.
@@ -88,32 +104,36 @@ void recordLocatedJvm(Launcher& l, const std::string& javaExe) {
 }
 
 std::optional<JvmCandidate> findCurrentJavaSoftJvm(Launcher& l, const VersionRange& range) {
-    const std::string jdk = currentVersionOf(l, kJavaSoftJdkKey, range);
-    const std::string jre =
-        l.store.getIntProperty(prop::requireJdk) == 0 ? currentVersionOf(l, kJavaSoftJreKey, range) : std::string();
-    const std::string key = compareVersionTexts(jdk, jre) > 0 ? std::string(kJavaSoftJdkKey) + "\\" + jdk
-                                                               : std::string(kJavaSoftJreKey) + "\\" + jre;
-    return checkJavaSoftHome(l, key, range);
+    const auto jdk = currentEntryOf(l, kJdkCatalogues, range);
+    auto jre = l.store.getIntProperty(prop::requireJdk) == 0 ? currentEntryOf(l, kJreCatalogues, range)
+                                                               : std::pair<std::string, std::string>();
+    if (jre.first.empty()) jre.first = std::string(kJavaSoftJreKey) + "\\";
+    return checkJavaSoftHome(l, compareVersionTexts(jdk.second, jre.second) > 0 ? jdk.first : jre.first, range);
 }
 
 std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRange& range, const std::string& key) {
-    auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, key);
-    if (!subKeys) return std::nullopt;
-    std::vector<std::string> names;
-    for (const auto& sub : *subKeys)
-        if (keyNameInRange(sub.name, range)) names.push_back(sub.name);
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return compareVersionTexts(a, b) < 0; });
-    for (auto name = names.rbegin(); name != names.rend(); ++name)
-        if (auto found = checkJavaSoftHome(l, key + "\\" + *name, range)) return found;
+    return scanJavaSoftCatalogues(l, range, {key});
+}
+
+std::optional<JvmCandidate> scanJavaSoftCatalogues(Launcher& l, const VersionRange& range,
+                                                   const std::vector<std::string>& keys) {
+    std::vector<std::pair<std::string, std::string>> entries;  // sub-key name and its catalogue
+    for (const std::string& key : keys)
+        if (auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, key))
+            for (const auto& sub : *subKeys)
+                if (keyNameInRange(sub.name, range)) entries.emplace_back(sub.name, key);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return compareVersionTexts(a.first, b.first) > 0; });
+    for (const auto& [name, key] : entries)
+        if (auto found = checkJavaSoftHome(l, key + "\\" + name, range)) return found;
     return std::nullopt;
 }
 
 std::optional<JvmCandidate> findJavaSoftJvm(Launcher& l, const VersionRange& range) {
     if (auto current = findCurrentJavaSoftJvm(l, range)) return current;
     if (l.store.getIntProperty(prop::requireJdk) == 0)
-        if (auto jre = scanJavaSoftCatalogue(l, range, kJavaSoftJreKey)) return jre;
-    return scanJavaSoftCatalogue(l, range, kJavaSoftJdkKey);
+        if (auto jre = scanJavaSoftCatalogues(l, range, kJreCatalogues)) return jre;
+    return scanJavaSoftCatalogues(l, range, kJdkCatalogues);
 }
 
 std::optional<JvmCandidate> scanLocatedJvms(Launcher& l, Hive hive, const VersionRange& range) {

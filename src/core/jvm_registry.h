@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "launcher.h"
 #include "version_rules.h"
@@ -27,6 +28,9 @@ inline constexpr const char* kInstallationsKey = "SOFTWARE\\orvane-labs\\quillon
 inline constexpr const char* kJavaSoftJreKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 // The JavaSoft development-kit catalogue of HKEY_LOCAL_MACHINE.
 inline constexpr const char* kJavaSoftJdkKey = "SOFTWARE\\JavaSoft\\Java Development Kit";
+// The catalogues that Java 9 and later installers write beside the two above.
+inline constexpr const char* kJavaSoftJdk9Key = "SOFTWARE\\JavaSoft\\JDK";
+inline constexpr const char* kJavaSoftJre9Key = "SOFTWARE\\JavaSoft\\JRE";
 // The version cached for a runtime whose "-version" run failed; never used as a version.
 inline constexpr const char* kFailedRunMarker = "1.0.0";
 
@@ -53,6 +57,11 @@ std::optional<JvmCandidate> findCurrentJavaSoftJvm(Launcher& l, const VersionRan
 
 // The sub-keys of one JavaSoft catalogue, greatest name first; the first that passes.
 std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRange& range, const std::string& key);
+
+// The sub-keys of several catalogues of one kind together, greatest name first (the earlier
+// catalogue first on equal names); the first that passes.
+std::optional<JvmCandidate> scanJavaSoftCatalogues(Launcher& l, const VersionRange& range,
+                                                   const std::vector<std::string>& keys);
 
 // The current versions, then the runtime and development-kit sub-key scans.
 std::optional<JvmCandidate> findJavaSoftJvm(Launcher& l, const VersionRange& range);

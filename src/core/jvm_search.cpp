@@ -60,56 +60,64 @@ bool isAbsoluteText(const PathConventions& conv, const std::string& text) {
 
 // The last resort: directory entries as configured, accepted when their java.exe exists.
 std::optional<JvmLocation> relativePass(Launcher& l, const std::vector<std::string>& entries,
-                                        const VersionRange& range) {
+                                        const VersionRange& range, const JvmAcceptor& accept) {
     for (const std::string& entry : entries) {
         const char type = entry.front();
         const std::string text = entry.substr(1);
         if (!isDirectoryEntry(type) || (type != 'B' && isAbsoluteText(l.os.paths(), text))) continue;
         l.log.message("Testing relative location %s", text.c_str());
         std::string javaExe;
-        checkJavaHomeDir(l, javaExe, text, range, true);
-        if (fileExists(l, javaExe)) {
+        if (checkJavaHomeDir(l, javaExe, text, range, true) && fileExists(l, javaExe)) {
             l.log.message("%s exists", javaExe.c_str());
-            return JvmLocation{LocationKind::Directory, javaExe, text};
+            JvmLocation found{LocationKind::Directory, javaExe, text};
+            if (accept(found)) return found;
         }
     }
     return std::nullopt;
 }
 
 // Earlier installations of the application, per user then per machine.
-std::optional<JvmLocation> previousInstallation(Launcher& l, const VersionRange& range) {
-    if (auto javaExe = findPreviousInstallation(l, Hive::CurrentUser, range)) {
-        l.log.message("found JRE from previous installation (user) %s", javaExe->c_str());
-        return JvmLocation{LocationKind::Registry, *javaExe, {}};
-    }
-    if (auto javaExe = findPreviousInstallation(l, Hive::LocalMachine, range)) {
-        l.log.message("found JRE from previous installation (machine) %s", javaExe->c_str());
-        return JvmLocation{LocationKind::Registry, *javaExe, {}};
+std::optional<JvmLocation> previousInstallation(Launcher& l, const VersionRange& range, const JvmAcceptor& accept) {
+    for (const Hive hive : {Hive::CurrentUser, Hive::LocalMachine}) {
+        auto javaExe = findPreviousInstallation(l, hive, range);
+        if (!javaExe) continue;
+        if (hive == Hive::CurrentUser)
+            l.log.message("found JRE from previous installation (user) %s", javaExe->c_str());
+        else
+            l.log.message("found JRE from previous installation (machine) %s", javaExe->c_str());
+        JvmLocation found{LocationKind::Registry, *javaExe, {}};
+        if (accept(found)) return found;
     }
     return std::nullopt;
 }
 
 // The fixed tail after the search sequence: the two Java-home variables.
-std::optional<JvmLocation> homeVariables(Launcher& l, const VersionRange& range) {
-    for (const char* name : {"ZENDRA_JAVA_HOME", "QUILLON_JAVA_HOME"})
-        if (auto javaExe = checkEnvironmentJvm(l, name, range)) return JvmLocation{LocationKind::Variable, *javaExe, name};
+std::optional<JvmLocation> homeVariables(Launcher& l, const VersionRange& range, const JvmAcceptor& accept) {
+    for (const char* name : {"ZENDRA_JAVA_HOME", "QUILLON_JAVA_HOME"}) {
+        if (auto javaExe = checkEnvironmentJvm(l, name, range)) {
+            JvmLocation found{LocationKind::Variable, *javaExe, name};
+            if (accept(found)) return found;
+        }
+    }
     return std::nullopt;
 }
 
 }  // namespace
 
-JvmLocation searchJVM(Launcher& l) {
+JvmLocation searchJVM(Launcher& l, const JvmAcceptor& acceptor) {
+    const JvmAcceptor accept = acceptor ? acceptor : [](const JvmLocation&) { return true; };
+    const auto taken = [&](const std::optional<JvmLocation>& found) { return found && accept(*found); };
     l.log.message("Searching for a JVM");
     const std::vector<std::string> entries = splitList(l.store.getProperty(prop::searchSequence));
     const VersionRange range = readVersionRange(l);
-    if (auto found = tryLocationFile(l, true, range)) return *found;
+    if (auto found = tryLocationFile(l, true, range); taken(found)) return *found;
     for (const std::string& entry : entries)
-        if (auto found = tryEntry(l, entry, range)) return *found;
-    if (auto found = tryLocationFile(l, false, range)) return *found;
-    if (auto found = relativePass(l, entries, range)) return *found;
-    if (auto found = previousInstallation(l, range)) return *found;
+        if (auto found = tryEntry(l, entry, range); taken(found)) return *found;
+    if (auto found = tryLocationFile(l, false, range); taken(found)) return *found;
+    if (auto found = relativePass(l, entries, range, accept)) return *found;
+    if (auto found = previousInstallation(l, range, accept)) return *found;
     l.log.message("Search sequence finished");
-    if (auto found = homeVariables(l, range)) return *found;
+    if (auto found = homeVariables(l, range, accept)) return *found;
     return {};
 }
 

@@ -1,6 +1,7 @@
 // The search for a Java runtime: a fixed frame of sources around the configured search sequence.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,8 +31,13 @@ inline constexpr const char* kPreferredLocationFile = "\\.quillon\\pref_jre.cfg"
 // The installer-location file under the installation directory.
 inline constexpr const char* kInstallerLocationFile = "\\.quillon\\inst_jre.cfg";
 
-// Walks every source in order and returns the first runtime that passes.
-JvmLocation searchJVM(Launcher& l);
+// Decides whether a runtime that passed its checks serves (LoadDLL: its VM library loads);
+// when it does not, the search goes on with the next source.
+using JvmAcceptor = std::function<bool(const JvmLocation&)>;
+
+// Walks every source in order and returns the first runtime that passes (and that accept,
+// when given, takes).
+JvmLocation searchJVM(Launcher& l, const JvmAcceptor& accept = {});
 
 // The first line (line ends removed) of a location file under the installation directory.
 std::optional<std::string> readJreConfigFile(Launcher& l, const std::string& suffix);

@@ -15,23 +15,28 @@ constexpr std::size_t kPackSuffixLength = 5;  // ".pack"
 
 }  // namespace
 
-void unpackJars(Launcher& l, const std::string& dir) {
-    if (!pathExists(l, formatText("%s\\lib\\rt.jar.pack", dir.c_str()))) return;
-    if (pathExists(l, formatText("%s\\lib\\jsse.jar", dir.c_str()))) return;
+bool unpackJars(Launcher& l, const std::string& dir) {
+    if (!pathExists(l, formatText("%s\\lib\\rt.jar.pack", dir.c_str()))) return true;
+    if (pathExists(l, formatText("%s\\lib\\jsse.jar", dir.c_str()))) return true;
     l.log.message("Unpacking JRE");
     l.os.ui.writeStdout("Preparing JRE ...\n");
     for (std::string_view jar : kPackedJars) {
         const std::string packFile = formatText("%s\\%.*s.pack", dir.c_str(), static_cast<int>(jar.size()), jar.data());
-        runUnpack200(l, dir, packFile);
+        if (!tryUnpack200(l, dir, packFile)) return false;
     }
     l.log.message("Unpacking JRE done");
+    return true;
 }
 
 void runUnpack200(Launcher& l, const std::string& javaHome, const std::string& packFile) {
+    if (!tryUnpack200(l, javaHome, packFile)) fatalPropertyWithArgument(l, prop::errorInternal, "20");
+}
+
+bool tryUnpack200(Launcher& l, const std::string& javaHome, const std::string& packFile) {
     const std::string target = packFile.substr(0, packFile.size() - std::min(packFile.size(), kPackSuffixLength));
     if (!pathExists(l, packFile)) {
         l.log.message("pack path doesn't exists");
-        return;
+        return true;
     }
     const std::string program = formatText("%s\\bin\\unpack200.exe", javaHome.c_str());
     const std::string arguments = formatText("-r \"%s\" \"%s\"", packFile.c_str(), target.c_str());
@@ -42,12 +47,14 @@ void runUnpack200(Launcher& l, const std::string& javaHome, const std::string& p
     const ChildRun run = l.os.process.runHidden("\"" + program + "\" " + arguments, std::nullopt, kNoTimeout);
     if (!run.started) {
         l.log.message("could not create unpack process");
-        fatalPropertyWithArgument(l, prop::errorInternal, "20");
+        return false;
     }
     l.log.message("waiting for unpack200 to finish");
     l.log.message("unpack done");
-    if (!l.os.fs.deleteFile(packFile) && pathExists(l, packFile))
-        l.log.message("could not delete packed file (error %d)", 0);
+    std::uint32_t error = 0;
+    if (!l.os.fs.deleteFileWithError(packFile, error) && pathExists(l, packFile))
+        l.log.message("could not delete packed file (error %d)", static_cast<int>(error));
+    return true;
 }
 
 }  // namespace zendra

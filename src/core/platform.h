@@ -75,6 +75,12 @@ public:
     virtual bool removeDirectory(const std::string& path) = 0;
     // Deletes a file.
     virtual bool deleteFile(const std::string& path) = 0;
+    // Deletes a file; error receives the system code when it could not be deleted (where the
+    // system has no code of its own, the C library's error number).
+    virtual bool deleteFileWithError(const std::string& path, std::uint32_t& error);
+    // Whether a path names a regular file that reading comes to the end of: no directory,
+    // device, pipe or FIFO (opening some of these blocks, reading others never ends).
+    virtual bool isRegularFile(const std::string& path);
     // Full-path normalisation ("." and ".." resolved); nullopt on failure.
     virtual std::optional<std::string> fullPathName(const std::string& path) = 0;
     // Long form of an existing path; nullopt on failure.

@@ -10,9 +10,7 @@ std::vector<std::string> collectVmOptions(Launcher& l, const std::vector<std::st
     OptionSink sink;
     sink.vmOptions = systemProperties;
     addConfiguredOptions(l, arguments, sink);
-    std::unique_ptr<File> file = openDefaultOptionFile(l);
-    l.log.message("default vmoptions file: %p", static_cast<const void*>(file.get()));
-    readOptionFile(l, nullptr, std::move(file), sink);
+    readDefaultOptionFile(l, sink);
     sink.vmOptions.push_back(composeClassPath(l, sink));
     return std::move(sink.vmOptions);
 }

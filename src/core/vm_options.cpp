@@ -19,71 +19,133 @@ constexpr std::string_view kClasspathPrefix = "-classpath ";
 constexpr std::string_view kPrependPrefix = "-classpath/p ";
 constexpr std::string_view kAppendPrefix = "-classpath/a ";
 
-// Reads a file line by line in text mode: CR LF counts as LF; a lone CR is an ordinary byte.
-class LineReader {
-public:
-    explicit LineReader(File& file) : file_(file) {}
-
-    // The next line without its line feed, at most kMaxOptionLineLength bytes (cut tells
-    // whether more followed before the line feed); false at the end of the file.
-    bool next(std::string& line, bool& cut) {
-        line.clear();
-        cut = false;
-        int c = get();
-        if (c < 0) return false;
-        while (c >= 0 && c != '\n') {
-            if (c == '\r' && peek() == '\n') {
-                get();
-                break;
-            }
-            if (line.size() < kMaxOptionLineLength)
-                line.push_back(static_cast<char>(c));
-            else
-                cut = true;
-            c = get();
+// The bytes of an open file, at most limit of them; cut tells whether more followed.
+std::string readBounded(File& file, std::size_t limit, bool& cut) {
+    std::string bytes;
+    std::array<char, 4096> chunk{};
+    cut = false;
+    while (true) {
+        const IoResult r = file.read(chunk.data(), chunk.size());
+        if (!r.ok || r.bytes == 0) return bytes;  // a read error ends the file like its end does
+        if (bytes.size() + r.bytes > limit) {
+            bytes.append(chunk.data(), limit - bytes.size());
+            cut = true;
+            return bytes;
         }
-        return true;
+        bytes.append(chunk.data(), r.bytes);
     }
+}
 
-private:
-    bool fill() {
-        if (atEnd_) return false;
-        const IoResult r = file_.read(buffer_.data(), buffer_.size());
-        if (!r.ok || r.bytes == 0) {
-            atEnd_ = true;  // a read error ends the file like its end does
-            return false;
+// UTF-8 to UTF-16; a malformed sequence becomes U+FFFD.
+std::u16string fromUtf8(std::string_view text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2 : (lead >> 3) == 30 ? 3 : -1;
+        char32_t code = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+        bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
+        for (int k = 1; valid && k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
         }
-        pos_ = 0;
-        end_ = r.bytes;
-        return true;
+        if (!valid || code > 0x10FFFF) {
+            out.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(code));
+        }
+        i += static_cast<std::size_t>(extra) + 1;
     }
-    int peek() {
-        if (pos_ == end_ && !fill()) return -1;
-        return static_cast<unsigned char>(buffer_[pos_]);
-    }
-    int get() {
-        const int c = peek();
-        if (c >= 0) ++pos_;
-        return c;
-    }
+    return out;
+}
 
-    File& file_;
-    std::array<char, 4096> buffer_{};
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
-    bool atEnd_ = false;
-};
+// UTF-16 bytes of either order to UTF-16 text; an odd last byte is dropped.
+std::u16string fromUtf16(std::string_view bytes, bool bigEndian) {
+    std::u16string out;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        out.push_back(static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
+    }
+    return out;
+}
+
+// The text of an option file in the 8-bit form of every other option text. Editors mark the
+// encodings they save in: UTF-8 with its byte-order mark, and UTF-16 ("Unicode") in either
+// byte order; those are converted. A file without a mark is taken as it stands.
+std::string decodeOptionFile(Launcher& l, const std::string& bytes) {
+    const std::string_view view(bytes);
+    if (view.substr(0, 3) == "\xEF\xBB\xBF") return l.os.codec.toAnsi(fromUtf8(view.substr(3))).text;
+    if (view.substr(0, 2) == "\xFF\xFE") return l.os.codec.toAnsi(fromUtf16(view.substr(2), false)).text;
+    if (view.substr(0, 2) == "\xFE\xFF") return l.os.codec.toAnsi(fromUtf16(view.substr(2), true)).text;
+    return bytes;
+}
+
+// The lines of an option text, in text mode: CR LF counts as LF, a lone CR is an ordinary byte.
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::size_t next = end + 1;
+        if (end > start && end < text.size() && text[end - 1] == '\r') --end;
+        lines.push_back(text.substr(start, end - start));
+        start = next;
+    }
+    return lines;
+}
 
 // The option a line carries after trimming, or nothing for blank and comment lines.
 std::optional<std::string> optionOfLine(std::string line) {
     line.resize(std::min(line.find('\0'), line.size()));  // the text ends at a NUL byte
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    const std::size_t first = line.find_first_not_of(' ');
+    const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) return std::nullopt;
-    const std::size_t last = line.find_last_not_of(' ');
+    const std::size_t last = line.find_last_not_of(" \t");
     line = line.substr(first, last - first + 1);
     if (line.front() == '#') return std::nullopt;
     return line;
+}
+
+// Opens an option file, which must be a regular file: a device or FIFO would block the start
+// or never end.
+std::unique_ptr<File> openOptionFile(Launcher& l, const std::string& path) {
+    if (!l.os.fs.isRegularFile(path)) {
+        if (l.os.fs.find(path)) l.log.error("not reading options from %s: no regular file", path.c_str());
+        return nullptr;
+    }
+    std::uint32_t error = 0;
+    return l.os.fs.openRead(path, error);
+}
+
+// Processes every line of an open option file named name.
+void readOptionLines(Launcher& l, const std::string& name, const std::string* baseFile, File& file, OptionSink& sink) {
+    bool cut = false;
+    std::vector<std::string> lines = splitLines(decodeOptionFile(l, readBounded(file, kMaxOptionFileBytes, cut)));
+    if (cut)
+        l.log.error("option file %s is longer than %d bytes, the rest is ignored", name.c_str(),
+                    static_cast<int>(kMaxOptionFileBytes));
+    if (lines.size() > kMaxOptionFileLines) {
+        l.log.error("option file %s has more than %d lines, the rest is ignored", name.c_str(),
+                    static_cast<int>(kMaxOptionFileLines));
+        lines.resize(kMaxOptionFileLines);
+    }
+    for (std::string& line : lines) {
+        if (line.size() > kMaxOptionLineLength) {
+            line.resize(kMaxOptionLineLength);
+            l.log.error("option line longer than %d bytes, the rest is ignored: %s",
+                        static_cast<int>(kMaxOptionLineLength), line.c_str());
+        }
+        std::optional<std::string> option = optionOfLine(line);
+        if (!option) continue;
+        expandVariables(l, *option);
+        processOption(l, *option, baseFile, sink);
+    }
 }
 
 // How an option file is recognised when it is met again: its full path, lower-cased.
@@ -107,8 +169,7 @@ void includeOptionFile(Launcher& l, std::string path, const std::string* baseFil
                     static_cast<int>(kMaxIncludeDepth));
         return;
     }
-    std::uint32_t error = 0;
-    std::unique_ptr<File> file = l.os.fs.openRead(resolved, error);
+    std::unique_ptr<File> file = openOptionFile(l, resolved);
     l.log.message("adding vmoptions from <%s> (%s) (%p)", resolved.c_str(), path.c_str(),
                   static_cast<const void*>(file.get()));
     if (!file) return;
@@ -169,21 +230,10 @@ void processOption(Launcher& l, const std::string& option, const std::string* ba
 
 void readOptionFile(Launcher& l, const std::string* baseFile, std::unique_ptr<File> file, OptionSink& sink) {
     if (!file) return;
-    LineReader reader(*file);
-    std::string line;
-    bool cut = false;
-    while (reader.next(line, cut)) {
-        if (cut)
-            l.log.error("option line longer than %d bytes, the rest is ignored: %s",
-                        static_cast<int>(kMaxOptionLineLength), line.c_str());
-        std::optional<std::string> option = optionOfLine(line);
-        if (!option) continue;
-        expandVariables(l, *option);
-        processOption(l, *option, baseFile, sink);
-    }
+    readOptionLines(l, baseFile ? *baseFile : std::string("(default)"), baseFile, *file, sink);
 }
 
-std::unique_ptr<File> openDefaultOptionFile(Launcher& l) {
+std::unique_ptr<File> openDefaultOptionFile(Launcher& l, std::string* openedPath) {
     const std::string& exe = getExecutablePath(l);
     std::string longForm = l.os.fs.longPathName(exe).value_or(exe);
     // A long form with characters outside the ANSI code page comes back with "?" in their
@@ -192,16 +242,28 @@ std::unique_ptr<File> openDefaultOptionFile(Launcher& l) {
     // Windows cuts the four characters of ".exe"; a Linux executable usually has no suffix.
     const std::size_t suffix = l.os.paths().windows ? 4 : (endsWithIgnoreCase(longForm, ".exe") ? 4 : 0);
     const std::string stem = longForm.size() >= suffix ? longForm.substr(0, longForm.size() - suffix) : longForm;
-    const std::string first = stem + ".vmoptions";
-    std::uint32_t error = 0;
-    std::unique_ptr<File> file = l.os.fs.openRead(first, error);
+    std::string path = stem + ".vmoptions";
+    std::unique_ptr<File> file = openOptionFile(l, path);
     l.log.message("vmoptions: exe file: %s, long: %s, opts1: %s, file: %p", exe.c_str(), longForm.c_str(),
-                  first.c_str(), static_cast<const void*>(file.get()));
-    if (file) return file;
-    const std::string second = longForm + ".vmoptions";
-    file = l.os.fs.openRead(second, error);
-    l.log.message("vmoptions: opts2: %s, file: %p", second.c_str(), static_cast<const void*>(file.get()));
+                  path.c_str(), static_cast<const void*>(file.get()));
+    if (!file) {
+        path = longForm + ".vmoptions";
+        file = openOptionFile(l, path);
+        l.log.message("vmoptions: opts2: %s, file: %p", path.c_str(), static_cast<const void*>(file.get()));
+    }
+    if (file && openedPath != nullptr) *openedPath = path;
     return file;
+}
+
+void readDefaultOptionFile(Launcher& l, OptionSink& sink) {
+    std::string path;
+    std::unique_ptr<File> file = openDefaultOptionFile(l, &path);
+    l.log.message("default vmoptions file: %p", static_cast<const void*>(file.get()));
+    if (!file) return;
+    // Registered like an included file, so that an include leading back to it is cut.
+    sink.includeChain.push_back(includeKey(l, path));
+    readOptionLines(l, path, nullptr, *file, sink);
+    sink.includeChain.pop_back();
 }
 
 void addConfiguredOptions(Launcher& l, const ArgumentList& arguments, OptionSink& sink) {

@@ -44,6 +44,34 @@ std::optional<std::string> growingPathCall(Call call) {
     return std::nullopt;
 }
 
+using FinalPathNameFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+// Every kind of sharing, so that a look at a file never disturbs anybody using it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The path an existing file has once every symbolic link on the way is followed; nullopt
+// when the system lacks the call or the path has no 8-bit form.
+std::optional<std::string> finalPathOf(const std::string& path) {
+    const auto finalPathName =
+        findProcedure<FinalPathNameFn>(::GetModuleHandleW(L"Kernel32.DLL"), "GetFinalPathNameByHandleA");
+    if (finalPathName == nullptr) return std::nullopt;
+    std::uint32_t error = 0;
+    const UniqueHandle handle = openHandle(path, 0, kShareAll, OPEN_EXISTING, error);
+    if (!handle) return std::nullopt;
+    auto resolved = growingPathCall([&](char* buffer, DWORD size) {
+        return finalPathName(handle.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
+    if (!resolved) return std::nullopt;
+    constexpr std::string_view unc = "\\\\?\\UNC\\";
+    constexpr std::string_view local = "\\\\?\\";
+    if (resolved->rfind(unc, 0) == 0)
+        resolved->replace(0, unc.size(), "\\\\");
+    else if (resolved->rfind(local, 0) == 0)
+        resolved->erase(0, local.size());
+    if (resolved->find('?') != std::string::npos) return std::nullopt;  // a character without an 8-bit form
+    return resolved;
+}
+
 }  // namespace
 
 std::unique_ptr<File> WinFileSystem::openRead(const std::string& path, std::uint32_t& error) {
@@ -96,6 +124,23 @@ bool WinFileSystem::removeDirectory(const std::string& path) {
 
 bool WinFileSystem::deleteFile(const std::string& path) {
     return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool WinFileSystem::deleteFileWithError(const std::string& path, std::uint32_t& error) {
+    const bool deleted = ::DeleteFileA(path.c_str()) != FALSE;
+    error = deleted ? 0 : ::GetLastError();
+    return deleted;
+}
+
+bool WinFileSystem::isRegularFile(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return false;
+    // Device names such as CON or COM1 and pipes carry no attribute that tells: the type of an
+    // open handle does. Opening without access rights reads nothing and waits for nobody.
+    std::uint32_t error = 0;
+    const UniqueHandle handle = openHandle(path, 0, kShareAll, OPEN_EXISTING, error);
+    return handle && ::GetFileType(handle.get()) == FILE_TYPE_DISK;
 }
 
 std::optional<std::string> WinFileSystem::fullPathName(const std::string& path) {
@@ -155,9 +200,13 @@ bool WinFileSystem::setCurrentDirectory(const std::string& path) {
 }
 
 std::optional<std::string> WinFileSystem::searchPath(const std::string& fileName) {
-    return growingPathCall([&](char* buffer, DWORD size) {
+    auto found = growingPathCall([&](char* buffer, DWORD size) {
         return ::SearchPathA(nullptr, fileName.c_str(), nullptr, size, buffer, nullptr);
     });
+    // A directory of links (as Java installers put on the search path) holds no runtime:
+    // the runtime is where the link leads.
+    if (!found) return found;
+    return finalPathOf(*found).value_or(*found);
 }
 
 }  // namespace zendra::win

@@ -27,6 +27,10 @@ public:
     bool removeDirectory(const std::string& path) override;
     // DeleteFileA.
     bool deleteFile(const std::string& path) override;
+    // DeleteFileA with its last error.
+    bool deleteFileWithError(const std::string& path, std::uint32_t& error) override;
+    // A file (no directory) whose open handle is of the disk type: devices and pipes are not.
+    bool isRegularFile(const std::string& path) override;
     // GetFullPathNameA.
     std::optional<std::string> fullPathName(const std::string& path) override;
     // GetLongPathNameA.
@@ -43,7 +47,7 @@ public:
     // SetCurrentDirectoryA.
     bool setCurrentDirectory(const std::string& path) override;
     // SearchPathA over the system's default search order, the name taken as given
-    // (no extension added).
+    // (no extension added), with symbolic links resolved to the file they lead to.
     std::optional<std::string> searchPath(const std::string& fileName) override;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "logger.h"
 
 namespace zendra {
 namespace {
@@ -64,6 +65,18 @@ TEST_F(ExpandTest, EveryReplacementIsLoggedWithTheWholeText) {
     EXPECT_NE(log.find("\nexpanding ${lib} to x.jar in x.jar;${LIB}.\nexpanding ${LIB} to x.jar in x.jar;x.jar.\n"),
               std::string::npos)
         << log;
+}
+
+TEST_F(ExpandTest, MultiplyingReferencesStopAfterABoundedNumberOfReplacements) {
+    sys.fs.addDirectory("c:\\tmp");
+    sys.env.vars = {{"TMP", "c:\\tmp"}, {"ZENDRA_LOG", "yes"}};
+    for (int i = 1; i < 30; ++i) sys.env.vars[formatText("V%02d", i)] = formatText("${V%02d}${V%02d}", i + 1, i + 1);
+    const std::string text = expand("${V01}");
+    EXPECT_LE(text.size(), 1u << 20);
+    const std::string log = logText();
+    EXPECT_LT(log.size(), 400'000u);
+    EXPECT_NE(log.find("ERROR: not expanding ${V11}: more than 1024 replacements\n"), std::string::npos);
+    EXPECT_EQ(log.find("ERROR: not expanding", log.find("more than 1024") + 1), std::string::npos);
 }
 
 TEST_F(ExpandTest, SystemTempDirectoryIsProbedOnlyWhenReferencedAndAnewEachTime) {

@@ -34,7 +34,7 @@ protected:
     std::string version;
 };
 
-TEST_F(JavaCheckTest, BoundsArePrefixesComparedCharacterByCharacter) {
+TEST_F(JavaCheckTest, BoundsArePrefixesComparedPieceByPieceWithNumbersAsNumbers) {
     struct Case {
         const char* version;
         const char* minimum;
@@ -43,9 +43,12 @@ TEST_F(JavaCheckTest, BoundsArePrefixesComparedCharacterByCharacter) {
     };
     for (const Case& c : {Case{"1.6.0_20", "1.6", "", true}, Case{"1.6", "1.6.0_10", "", false},
                           Case{"1.7.0_80", "", "1.7", true}, Case{"1.8.0", "", "1.7", false},
-                          Case{"1.6.0_20", "1.6.0_3", "", false}, Case{"10.0.1", "", "1.8", false},
-                          Case{"10.0.1", "", "9", true}, Case{"anything", "", "", true},
-                          Case{"1.7", "1.7", "1.7", true}})
+                          Case{"1.6.0_20", "1.6.0_3", "", true}, Case{"1.6.0_20", "", "1.6.0_3", false},
+                          Case{"10.0.1", "", "1.8", false}, Case{"10.0.1", "", "9", false},
+                          Case{"10.0.2", "9", "", true}, Case{"21", "9", "", true}, Case{"17.0.15", "1.8", "17", true},
+                          Case{"9.0.4", "11", "", false}, Case{"9.0.4", "17", "", false}, Case{"9.0.4", "", "11", true},
+                          Case{"1.8.0_202", "11", "", false}, Case{"1.8.0_05", "1.8.0_5", "1.8.0_5", true},
+                          Case{"anything", "", "", true}, Case{"1.7", "1.7", "1.7", true}})
         EXPECT_EQ(versionInRange(l, c.version, {c.minimum, c.maximum}, false), c.inside)
             << c.version << " in [" << c.minimum << ", " << c.maximum << "]";
 }
@@ -68,8 +71,13 @@ TEST(KeyNameInRange, FamilyNamesPassBoundsTheyArePrefixesOf) {
     EXPECT_TRUE(keyNameInRange("1.6.0_20", {"", "1.6"}));
     EXPECT_FALSE(keyNameInRange("1.7", {"", "1.6"}));
     EXPECT_TRUE(keyNameInRange("1", {"1.6", "1.5"}));
+    EXPECT_TRUE(keyNameInRange("17", {"1.8", "21"}));
+    EXPECT_FALSE(keyNameInRange("9", {"", "1.8"}));
+    EXPECT_FALSE(keyNameInRange("1.8", {"11", ""}));
     EXPECT_LT(compareVersionTexts("1.6", "1.6.0_20"), 0);
-    EXPECT_GT(compareVersionTexts("1.6.0_20", "1.6.0_100"), 0);
+    EXPECT_LT(compareVersionTexts("1.6.0_20", "1.6.0_100"), 0);
+    EXPECT_LT(compareVersionTexts("9.0.4", "17"), 0);
+    EXPECT_EQ(compareVersionTexts("17.0.01", "17.0.1"), 0);
 }
 
 TEST(ParseVersionLine, TakesTheTextBetweenTheQuotes) {
@@ -79,6 +87,38 @@ TEST(ParseVersionLine, TakesTheTextBetweenTheQuotes) {
     EXPECT_EQ(parseVersionLine("Picked up _JAVA_OPTIONS: -Xmx1g\n"), std::nullopt);
     EXPECT_EQ(parseVersionLine("java version 1.6\n"), std::nullopt);
     EXPECT_EQ(parseVersionLine("java version \"\"\n"), std::nullopt);
+}
+
+TEST_F(JavaCheckTest, VersionComesFromTheFirstVersionLineOfTheOutput) {
+    struct Case {
+        const char* output;
+        const char* version;  // nullptr: no version
+    };
+    for (const Case& c : {
+             Case{"Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=UTF-8\nopenjdk version \"17.0.15\" 2025-04-15\n", "17.0.15"},
+             Case{"NOTE: Picked up JDK_JAVA_OPTIONS: -Dv=\"version \"\r\nPicked up _JAVA_OPTIONS: -Xmx1g\r\n"
+                  "OpenJDK 64-Bit Server VM warning: Ignoring option UseConcMarkSweepGC\r\n"
+                  "java version \"1.8.0_202\"\r\nJava(TM) SE Runtime Environment\r\n",
+                  "1.8.0_202"},
+             Case{"Picked up JAVA_TOOL_OPTIONS: -Xmx1g\nError: could not open jvm.cfg\n", nullptr}}) {
+        sys.fs.addFile("c:\\jre\\bin\\java.exe", "MZ");
+        test::scriptJava(sys, "c:\\jre\\bin\\java.exe", c.output);
+        EXPECT_EQ(checkJavaExeWithCache(l, checkedExe = "c:\\jre\\bin\\java.exe", version, {}, false, false),
+                  c.version != nullptr);
+        EXPECT_EQ(version, c.version ? c.version : "") << c.output;
+    }
+}
+
+TEST_F(JavaCheckTest, OutputFileStillInUseIsDeletedOnceTheHandleIsGone) {
+    const std::string exe = addJre(sys, "c:\\jre");
+    sys.fs.busyFiles["c:\\temp\\znd1.tmp"] = 3;
+    EXPECT_TRUE(check(exe));
+    EXPECT_FALSE(sys.fs.exists("c:\\temp\\znd1.tmp"));
+    EXPECT_EQ(sys.sync.sleeps, 3);
+
+    sys.fs.busyFiles["c:\\temp\\znd2.tmp"] = 1000;
+    EXPECT_TRUE(checkJavaExeWithCache(l, checkedExe, version, {}, false, false));
+    EXPECT_TRUE(logHasInOrder(sys, l, {"ERROR: could not delete c:\\temp\\znd2.tmp (error 32)", "checkJavaExe returning 1"}));
 }
 
 TEST_F(JavaCheckTest, JavaHomeLeadsToJreBinFirstAndWithRequiredKitToToolsJar) {
@@ -206,6 +246,12 @@ TEST_F(JavaCheckTest, WindowedApplicationsNeedAndUseJavaw) {
     test::scriptJava(sys, "c:\\jre\\bin\\javaw.exe", "java version \"1.8.0_202\"\n");
     EXPECT_TRUE(check("c:\\jre\\bin\\javaw.exe"));
     EXPECT_EQ(checkedExe, "c:\\jre\\bin\\javaw.exe");
+
+    for (const char* type : {"0", "5"}) {
+        l.store.setProperty(prop::launcherType, type);
+        EXPECT_TRUE(check("c:\\bare\\bin\\java.exe"));
+        EXPECT_EQ(checkedExe, "c:\\bare\\bin\\java.exe") << type;
+    }
 }
 
 TEST_F(JavaCheckTest, HomeDirectoryCheckResolvesAndAllowsBeta) {

@@ -142,6 +142,21 @@ TEST_F(JvmLoaderTest, FailureTextsFollowTheLocationKindAndWordSize) {
     }
 }
 
+TEST_F(JvmLoaderTest, SearchGoesOnPastARuntimeWithoutALoadableLibrary) {
+    addJre(sys, "c:\\javapath", FakeJre().withVmDir(""));
+    sys.fs.searchDirectories = {"c:\\javapath\\bin"};
+    addJre(sys, "c:\\jdk");
+    sys.env.vars["JAVA_HOME"] = "c:\\jdk";
+    l.store.setProperty(prop::searchSequence, "S;EJAVA_HOME");
+    ASSERT_TRUE(search());
+    EXPECT_EQ(l.jvmJavaExe, "c:\\jdk\\bin\\java.exe");
+    EXPECT_EQ(l.jvmLocationKind, 3);
+    EXPECT_TRUE(logHasInOrder(sys, l, {"ERROR: Could not get DLL-Handle.",
+                                       "No usable VM library for c:\\javapath\\bin\\java.exe, searching on",
+                                       "Testing location JAVA_HOME (type E)", "Loading of JVM-DLL successful"}));
+    EXPECT_TRUE(sys.ui.boxes.empty());
+}
+
 TEST_F(JvmLoaderTest, WithoutShowErrorsFailuresAreOnlyLogged) {
     prepareUnloadable(sys, l, LocationKind::Directory);
     EXPECT_FALSE(search(false));

@@ -65,6 +65,20 @@ TEST_F(JvmRegistryTest, SubKeysAreTriedGreatestFirstWithinTheKeyRange) {
     EXPECT_FALSE(scanJavaSoftCatalogue(l, {"1.8", ""}, kJavaSoftJreKey).has_value());
 }
 
+TEST_F(JvmRegistryTest, JavaNineAndLaterCataloguesJoinTheOlderOnes) {
+    sys.registry.setString(Hive::LocalMachine, kJavaSoftJdk9Key, "CurrentVersion", "17");
+    sys.registry.setString(Hive::LocalMachine, kJavaSoftJdkKey, "CurrentVersion", "1.8");
+    addJavaSoft(kJavaSoftJdk9Key, "17", "c:\\jdk17", "17.0.15");
+    addJavaSoft(kJavaSoftJdkKey, "1.8", "c:\\jdk8", "1.8.0_202");
+    EXPECT_EQ(findCurrentJavaSoftJvm(l, {})->javaExe, "c:\\jdk17\\bin\\java.exe");
+    EXPECT_EQ(findCurrentJavaSoftJvm(l, {"", "11"})->javaExe, "c:\\jdk8\\bin\\java.exe");
+
+    addJavaSoft(kJavaSoftJre9Key, "9.0.4", "c:\\jre9", "9.0.4");
+    addJavaSoft(kJavaSoftJre9Key, "21", "c:\\jre21", "21.0.1");
+    EXPECT_EQ(scanJavaSoftCatalogues(l, {}, {kJavaSoftJreKey, kJavaSoftJre9Key})->javaExe, "c:\\jre21\\bin\\java.exe");
+    EXPECT_EQ(findJavaSoftJvm(l, {"9", "11"})->javaExe, "c:\\jre9\\bin\\java.exe");
+}
+
 TEST_F(JvmRegistryTest, CataloguesFollowTheKitRequirement) {
     addJavaSoft(kJavaSoftJreKey, "1.8", "c:\\jre8", "1.8.0_202");
     addJavaSoft(kJavaSoftJdkKey, "1.7", "c:\\jdk7", "1.7.0_80");
@@ -80,12 +94,13 @@ TEST_F(JvmRegistryTest, LocatedRuntimesRankByVersionAndTheMachineWinsTies) {
     addLocated(Hive::CurrentUser, "c:\\u1", "1.6.0_20");
     addLocated(Hive::CurrentUser, "c:\\u2", "1.6.0_20");
     addLocated(Hive::CurrentUser, "c:\\u0", "1.6.0_3");
-    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {})->javaExe, "c:\\u0\\bin\\java.exe");
-    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {"", "1.6.0_2"})->javaExe, "c:\\u1\\bin\\java.exe");
+    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {})->javaExe, "c:\\u1\\bin\\java.exe");
+    EXPECT_EQ(scanLocatedJvms(l, Hive::CurrentUser, {"", "1.6.0_19"})->javaExe, "c:\\u0\\bin\\java.exe");
 
     addLocated(Hive::LocalMachine, "c:\\m1", "1.6.0_20");
-    EXPECT_EQ(findLocatedJvm(l, {"", "1.6.0_2"})->javaExe, "c:\\m1\\bin\\java.exe");
-    EXPECT_EQ(findLocatedJvm(l, {})->javaExe, "c:\\u0\\bin\\java.exe");
+    addLocated(Hive::LocalMachine, "c:\\m0", "1.6.0_2");
+    EXPECT_EQ(findLocatedJvm(l, {})->javaExe, "c:\\m1\\bin\\java.exe");
+    EXPECT_EQ(findLocatedJvm(l, {"", "1.6.0_19"})->javaExe, "c:\\u0\\bin\\java.exe");
 }
 
 TEST_F(JvmRegistryTest, RegistryEntryPrefersLocatedOnEqualVersions) {

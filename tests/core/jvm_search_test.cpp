@@ -75,6 +75,12 @@ TEST_F(JvmSearchTest, OtherTypeLettersAreLoggedAndSkipped) {
     EXPECT_TRUE(logHasInOrder(sys, l, {"Testing location c:\\a (type x)", "Testing location c:\\a (type b)",
                                        "Testing location c:\\b (type B)"}));
     EXPECT_EQ(sys.process.hiddenRuns.size(), 1u);
+
+    range("1.9", "");
+    addJre(sys, "c:\\app\\rel", FakeJre().withVersion("11.0.2"));
+    sequence("Rrel");
+    EXPECT_EQ(searchJVM(l).javaExe, "c:\\app\\rel\\bin\\java.exe");
+    EXPECT_FALSE(logged("Testing relative location rel"));
 }
 
 TEST_F(JvmSearchTest, SearchPathEntryRefusesBetaVersionsThatDirectoriesAccept) {

@@ -68,6 +68,8 @@ TEST(SelectLanguage, LastFormatTokenDecidesAndMissingUiCallKeepsLocale) {
     Lines log;
     ArgumentList args{u"app.exe", u"-Dsun.locale.formatasdefault=no", u"-Dsun.locale.formatasdefault=true"};
     EXPECT_EQ(selectLanguage(&args, {2055, 1033}, log).code, "de_CH");
+    ArgumentList none{u"app.exe", u"-Dother=false"};
+    EXPECT_EQ(selectLanguage(&none, {2055, 1033}, log).code, "de_CH");
     ArgumentList off{u"-Dsun.locale.formatasdefault=x"};
     EXPECT_EQ(selectLanguage(&off, {2055, std::nullopt}, log).code, "de_CH");
     EXPECT_EQ(selectLanguage(&off, {0x10000u | 3079u, 1041}, log).code, "ja_JP");

@@ -75,6 +75,21 @@ TEST_F(PackedRuntimeTest, UnpackerThatCannotStartEndsTheRun) {
     EXPECT_TRUE(logHasInOrder(sys, l, {"could not create unpack process"}));
 }
 
+TEST_F(PackedRuntimeTest, RuntimeWithoutItsUnpackerIsPassedOverAndUndeletablePacksLogTheError) {
+    sys.fs.addFile("c:\\half\\lib\\rt.jar.pack", "packed");
+    test::addJre(sys, "c:\\half");
+    std::string exe;
+    EXPECT_FALSE(checkJavaHomeDir(l, exe, "c:\\half", {}, false));
+    EXPECT_FALSE(checkJavaHomeDir(l, exe, "c:\\half", {}, true));
+    EXPECT_TRUE(logHasInOrder(sys, l, {"could not create unpack process",
+                                       "ERROR: c:\\half holds packed jars but no usable unpacker"}));
+
+    addPacks({"rt.jar"});
+    sys.fs.busyFiles["c:\\jre\\lib\\rt.jar.pack"] = 1;
+    EXPECT_TRUE(unpackJars(l, "c:\\jre"));
+    EXPECT_TRUE(logHasInOrder(sys, l, {"unpack done", "could not delete packed file (error 32)"}));
+}
+
 TEST_F(PackedRuntimeTest, DirectoryCheckPreparesTheRuntimeBeforeLookingAtIt) {
     addPacks({"rt.jar"});
     sys.fs.addFile("c:\\jre\\bin\\java.exe", "MZ");

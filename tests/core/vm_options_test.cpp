@@ -22,7 +22,7 @@ protected:
     OptionSink read(const std::string& text) {
         sys.fs.addFile("c:\\app\\launcher.vmoptions", text);
         OptionSink sink;
-        readOptionFile(l, nullptr, openDefaultOptionFile(l), sink);
+        readDefaultOptionFile(l, sink);
         return sink;
     }
     OptionSink include(const std::string& path) {
@@ -45,7 +45,39 @@ protected:
 TEST_F(VmOptionsTest, LinesAreTrimmedAndBlankOrCommentLinesSkipped) {
     OptionSink s = read("  -Xmx512m  \r\n\r\n# comment\r\n-Dx=a # b\n   \n   # indented\n\t-Dtab\n"
                         "-Dcr=1\r2\n-Dend\r\r\n-Dzero\0junk\n-Ddir=${launcher:sys.launcherDirectory}"s);
-    EXPECT_EQ(s.vmOptions, (Options{"-Xmx512m", "-Dx=a # b", "\t-Dtab", "-Dcr=1\r2", "-Dend", "-Dzero", "-Ddir=c:\\app\\"}));
+    EXPECT_EQ(s.vmOptions, (Options{"-Xmx512m", "-Dx=a # b", "-Dtab", "-Dcr=1\r2", "-Dend", "-Dzero", "-Ddir=c:\\app\\"}));
+}
+
+TEST_F(VmOptionsTest, MarkedEncodingsAreConvertedLikeEveryOtherText) {
+    const auto utf16 = [](const std::u16string& text, bool bigEndian) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t c : text) {
+            const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        return bytes;
+    };
+    const Options expected{"-Xmx1g", "-Dname=J\xFCrgen", "-Dx=?"};
+    for (const std::string& bytes : {"\xEF\xBB\xBF\t-Xmx1g\r\n-Dname=J\xC3\xBCrgen \t\n-Dx=\xE4\xB8\xAD"s,
+                                     utf16(u"-Xmx1g\r\n\t-Dname=J\u00fcrgen\r\n-Dx=\u4e2d", false),
+                                     utf16(u"  -Xmx1g\n-Dname=J\u00fcrgen\n-Dx=\u4e2d\n", true)})
+        EXPECT_EQ(read(bytes).vmOptions, expected);
+}
+
+TEST_F(VmOptionsTest, OnlyRegularFilesAreReadAndOnlyUpToTheirBounds) {
+    sys.fs.addFile("c:\\app\\zero", std::string(64, '\0'));
+    sys.fs.devices.insert("c:\\app\\zero");
+    sys.fs.addFile("c:\\app\\big.vmoptions", "-Dbig\n" + std::string(kMaxOptionFileBytes, '#') + "\n-Dlost");
+    std::string many;
+    for (std::size_t i = 0; i <= kMaxOptionFileLines; ++i) many += "-Dn\n";
+    sys.fs.addFile("c:\\app\\many.vmoptions", many);
+    OptionSink s = read("-include-options zero\n-include-options big.vmoptions\n-include-options many.vmoptions");
+    EXPECT_EQ(s.vmOptions.size(), 1 + kMaxOptionFileLines);
+    EXPECT_EQ(s.vmOptions.front(), "-Dbig");
+    const std::string log = logText();
+    EXPECT_NE(log.find("ERROR: not reading options from c:\\app\\zero: no regular file\n"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: option file c:\\app\\big.vmoptions is longer than 1048576 bytes"), std::string::npos);
+    EXPECT_NE(log.find("ERROR: option file c:\\app\\many.vmoptions has more than 10000 lines"), std::string::npos);
 }
 
 TEST_F(VmOptionsTest, OverlongLinesAreCutAndReadingGoesOn) {
@@ -133,6 +165,13 @@ TEST_F(VmOptionsTest, IncludeCyclesAreCutAndLogged) {
     const std::string log = logText();
     EXPECT_NE(log.find("ERROR: not including c:\\app\\A.VMOPTIONS again (include cycle)\n"), std::string::npos) << log;
     EXPECT_NE(log.find("ERROR: not including c:\\app\\..\\app\\b.vmoptions again (include cycle)\n"), std::string::npos);
+}
+
+TEST_F(VmOptionsTest, DefaultFileTakesPartInTheCycleGuard) {
+    sys.fs.addFile("c:\\app\\sub.vmoptions", "-Dsub\n-include-options launcher.vmoptions");
+    OptionSink s = read("-Ddefault\n-include-options LAUNCHER.vmoptions\n-include-options sub.vmoptions");
+    EXPECT_EQ(s.vmOptions, (Options{"-Ddefault", "-Dsub"}));
+    EXPECT_NE(logText().find("ERROR: not including c:\\app\\launcher.vmoptions again (include cycle)"), std::string::npos);
 }
 
 TEST_F(VmOptionsTest, DeepIncludeChainsStopAtTheDepthLimit) {

@@ -156,7 +156,7 @@ class VmOptions(LaunchTestCase):
         self.assertEqual(record.options(), self.system_properties(exe, native=here + "native;" + here + "..\\common;") + [
             b"-Xmx64m", b"-Dq=a b", b"-Dv=\xe4", b"-Xss1m",
             b"-Dj1=x", b"-Dnon=\xe4", b"-Xint",
-            b"-Xmx512m", b"-Dx=a # b", b"\t-Dtab", b"-Dfile=\xe9",
+            b"-Xmx512m", b"-Dx=a # b", b"-Dtab", b"-Dfile=\xe9",
             ("-Djava.class.path=%slib\\app.jar;%sclasses;extra.jar" % (here, here)).encode()])
         self.assertEqual(record.arguments(), ["false", "", "", "", "false", to_windows(exe), "app"])
         self.assertEqual(record.calls(), main_calls(record.arguments()))
@@ -190,6 +190,17 @@ class VmOptions(LaunchTestCase):
         self.write("sub/nested.vmoptions", b"-Dnested\n")
         _, record = self.launch(exe)
         self.assertEqual(record.options()[-5:], [b"-Da", b"-Dmore", b"-Dnested", b"-Dz", b"-Djava.class.path="])
+
+
+    def test_unicode_option_file_with_endless_includes(self):
+        exe = self.package_app()
+        fifo = os.path.join(self.dir, "fifo")
+        os.mkfifo(fifo)
+        text = "\ufeff\t-Dname=J\u00fcrgen\r\n-include-options Z:\\dev\\zero\r\n-include-options %s\r\n" % to_windows(fifo)
+        self.write("launcher.vmoptions", text.encode("utf-16-le"))
+        result, record = self.launch(exe)
+        self.assertEqual(result.code, 0, result)
+        self.assertEqual(record.options()[-2:], [b"-Dname=J\xfcrgen", b"-Djava.class.path="])
 
 
 class ClassPath(LaunchTestCase):

@@ -20,6 +20,7 @@ TEXTS = {
 }
 CACHE_KEY = "HKCU\\SOFTWARE\\orvane-labs\\zendra\\jvms"
 JAVASOFT_JDK = "HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit"
+JAVASOFT_JDK9 = "HKLM\\SOFTWARE\\JavaSoft\\JDK"
 INSTALLATIONS = "HKCU\\SOFTWARE\\orvane-labs\\quillon\\installations"
 
 
@@ -176,6 +177,43 @@ class Sources(SearchTestCase):
         home = self.runtime("tail")
         result, log = self.launch({}, env={"ZENDRA_JAVA_HOME": to_windows(home).replace("\\", "/")})
         self.assertIn("Search sequence finished", log)
+        self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
+
+class TodaysRuntimes(SearchTestCase):
+    def test_java_nine_and_later_catalogue(self):
+        home = self.runtime("jdk21", version_line='java version "21.0.2" 2024-01-16 LTS')
+        self.addCleanup(reg_delete, JAVASOFT_JDK9)
+        reg("add", JAVASOFT_JDK9, "/v", "CurrentVersion", "/d", "21", "/f")
+        reg("add", JAVASOFT_JDK9 + "\\21", "/v", "JavaHome", "/d", to_windows(home), "/f")
+        result, log = self.launch({"searchSequence": "Y", "minJavaVersion": "9"})
+        self.assertIn("found sun", log)
+        self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
+    def test_link_on_the_search_path_leads_to_its_runtime(self):
+        home = self.runtime("jdk17")
+        links = self.path("javapath")
+        os.makedirs(links)
+        os.symlink(os.path.join(home, "bin", "java.exe"), os.path.join(links, "java.exe"))
+        path = to_windows(links) + ";C:\\windows\\system32;C:\\windows"
+        result, log = self.launch({"searchSequence": "S"}, win_env={"PATH": path})
+        self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
+    def test_stub_on_the_search_path_lets_the_search_go_on(self):
+        stub = self.runtime("stub", dll=None)
+        home = self.runtime("jdk17")
+        path = to_windows(os.path.join(stub, "bin")) + ";C:\\windows\\system32;C:\\windows"
+        result, log = self.launch({"searchSequence": "S;EJAVA_HOME", "minJavaVersion": "17"},
+                                  env={"JAVA_TOOL_OPTIONS": "-Xmx64m", "JAVA_HOME": to_windows(home)},
+                                  win_env={"PATH": path})
+        self.assertIn("searching on", log)
+        self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
+    def test_notes_before_the_version_line(self):
+        home = self.runtime("noted", version_line=["Picked up JAVA_TOOL_OPTIONS: -Xmx64m",
+                                                   'openjdk version "17.0.15" 2025-04-15'])
+        result, log = self.launch({"searchSequence": "A" + to_windows(home), "minJavaVersion": "9"})
+        self.assertIn("Java version: 17.0.15", log)
         self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
 
 

@@ -46,7 +46,7 @@ TEST_F(CoreConventionsTest, RecordPathsInEitherSpellingResolveAgainstTheExecutab
     EXPECT_FALSE(isRelativePath("/opt", kPosixConventions));
     EXPECT_FALSE(isRelativePath("\"/opt", kPosixConventions));
     EXPECT_TRUE(isRelativePath("c:\\opt", kPosixConventions));
-    EXPECT_EQ(resolvePathList(l, "/a;;/b\\c;"), "/a:/b/c");
+    EXPECT_EQ(resolvePathList(l, "/a;;/b\\c;:/d::e"), "/a:/b/c:/d:" + exeDir + "e");
 }
 
 TEST_F(CoreConventionsTest, ClassPathUsesColonsAndScansDirectoriesJarsFirst) {

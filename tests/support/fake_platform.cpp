@@ -232,10 +232,29 @@ bool FakeFileSystem::removeDirectory(const std::string& path) {
 }
 
 bool FakeFileSystem::deleteFile(const std::string& path) {
-    auto it = nodes_.find(lower(normalise(path, currentDirectory)));
+    std::uint32_t error = 0;
+    return deleteFileWithError(path, error);
+}
+
+bool FakeFileSystem::deleteFileWithError(const std::string& path, std::uint32_t& error) {
+    const std::string key = lower(normalise(path, currentDirectory));
+    auto it = nodes_.find(key);
+    error = 2;
     if (it == nodes_.end() || it->second.isDirectory) return false;
+    if (auto busy = busyFiles.find(key); busy != busyFiles.end() && busy->second > 0) {
+        --busy->second;
+        error = 32;
+        return false;
+    }
     nodes_.erase(it);
+    error = 0;
     return true;
+}
+
+bool FakeFileSystem::isRegularFile(const std::string& path) {
+    const std::string key = lower(normalise(path, currentDirectory));
+    auto it = nodes_.find(key);
+    return it != nodes_.end() && !it->second.isDirectory && devices.count(key) == 0;
 }
 
 std::optional<std::string> FakeFileSystem::fullPathName(const std::string& path) {

@@ -42,6 +42,8 @@ public:
     bool createDirectory(const std::string& path, std::uint32_t& error) override;
     bool removeDirectory(const std::string& path) override;
     bool deleteFile(const std::string& path) override;
+    bool deleteFileWithError(const std::string& path, std::uint32_t& error) override;
+    bool isRegularFile(const std::string& path) override;
     std::optional<std::string> fullPathName(const std::string& path) override;
     std::optional<std::string> longPathName(const std::string& path) override;
     std::optional<std::string> shortPathName(const std::string& path) override;
@@ -73,6 +75,8 @@ public:
     std::map<std::string, std::string> longNames;   // lower-case path -> long form
     std::map<std::string, std::string> shortNames;  // lower-case path -> short form
     int createDirectoryCalls = 0;
+    std::map<std::string, int> busyFiles;   // lower-case path -> deletions that still fail (error 32)
+    std::set<std::string> devices;          // lower-case paths that exist but are no regular files
     std::vector<std::string> searchDirectories;  // what searchPath looks through, in order
 
 private:

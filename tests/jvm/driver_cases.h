@@ -28,6 +28,7 @@ struct Run {
     ArgumentList args;             // the process command line handed to the launch
     bool pollController = false;   // a second thread polls the controller during the launch
     bool stayAttached = false;     // that thread stays attached until launchProgram has returned
+    bool splash = false;           // the splash thread (polling the controller) runs during the launch
 };
 
 // A named case: which launcher runs and how it is configured.

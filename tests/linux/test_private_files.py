@@ -30,7 +30,7 @@ class PrivateFiles(LinuxLauncherTestCase):
     def test_another_user_can_neither_plant_a_hand_over_nor_read_included_files(self):
         exe = self.package({"singleInstance": 1}, files=[{"name": "secret.txt", "text": "only mine"}])
         first = self.start(exe, ["--await-handover=20"], env=self.java_env())
-        self.assertTrue(first.wait_for_line("waiting for hand-over"), first.finish())
+        self.assertTrue(first.wait_for_line("waiting for hand-over"), first.seen)
         private = os.path.join(self.box.runtime, "zendra")
         comm_file = os.path.join(private, "znd_p%d.tmp" % first.proc.pid)
         self.assertIn("property zendra.processCommFile=" + comm_file, first.seen)

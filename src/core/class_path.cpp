@@ -78,8 +78,9 @@ void addEntry(Launcher& l, std::string& text, const ClassPathEntry& entry) {
         break;
     }
     default:
+        // Nothing is added; a required entry of a type nobody knows is not found.
         l.log.message("classpath entry of unknown type %c ignored", entry.type);
-        return;
+        break;
     }
     if (entry.required && !found) fatalPropertyWithArgument(l, prop::errorClassPathEntry, entry.value);
 }

@@ -23,7 +23,8 @@ int extractIncludedFile(Launcher& l, File& source, const std::string& target);
 int copyDescrambled(Launcher& l, File& source, File& target, std::int64_t count, bool descramble);
 
 // Why an included file's name would reach outside the per-run directory (a ".." part, a
-// drive or stream colon, a leading separator); nullopt when the name stays inside.
+// drive or stream colon, a leading separator) or reach a device (a part named like CON,
+// NUL, COM1, with any extension); nullopt when the name stays an ordinary file inside.
 std::optional<std::string> unsafeIncludedName(std::string_view name);
 
 }  // namespace zendra

@@ -23,6 +23,8 @@ Fn asFunction(void* address) {
 }  // namespace
 
 void showRuntimeSplash(Launcher& l) {
+    // Only the Windows runtimes carry this library; elsewhere the launch goes on without it.
+    if (!l.os.paths().windows) return;
     SplashShared& shared = *l.splash->shared;
     std::lock_guard<std::mutex> guard(shared.lock);
     if (shared.started) return;

@@ -6,7 +6,9 @@
 #include "java_bridges.h"
 #include "launch_arguments.h"
 #include "property_ids.h"
+#include "splash.h"
 #include "system_properties.h"
+#include "vm_hooks.h"
 #include "vm_init_args.h"
 
 namespace zendra {
@@ -42,13 +44,18 @@ jobjectArray makeArgumentArray(Launcher& l, JNIEnv* env, const std::vector<std::
 
 bool createJVM(Launcher& l, const std::vector<std::string>& systemProperties, const ArgumentList& arguments) {
     std::shared_ptr<VmInitArgs> init = buildVmInitArgs(l, systemProperties, arguments);
+    addVmHooks(*init);
     l.vmInitArgs = init;
     l.log.message("Creating JVM");
     if (l.createJavaVm == nullptr) return false;
     const auto create = reinterpret_cast<CreateJavaVmFunction>(l.createJavaVm);
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
-    if (create(&vm, reinterpret_cast<void**>(&env), &init->args) != JNI_OK) return false;
+    const VmCreationWatch watch(l);
+    if (create(&vm, reinterpret_cast<void**>(&env), &init->args) != JNI_OK) {
+        if (const std::string said = watch.output(); !said.empty()) l.log.error("the Java VM said: %s", said.c_str());
+        return false;
+    }
     l.vm = vm;
     l.env = env;
     return true;
@@ -98,6 +105,8 @@ bool launchProgram(Launcher& l, const ArgumentList& arguments, bool destroyAfter
         return false;
     }
     if (destroyAfterMain) {
+        // A splash thread inside a Java call would keep the VM's end waiting.
+        stopSplashJavaCalls(l);
         l.log.message("dest JVM");
         l.vm->functions->DestroyJavaVM(l.vm);
     }

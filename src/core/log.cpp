@@ -45,6 +45,8 @@ void DiagnosticLog::write(bool error, const std::string& text) {
 std::optional<std::string> DiagnosticLog::getLogFilePath() {
     std::lock_guard<std::mutex> guard(lock_);
     kept_ = true;
+    // The fallback name stays even when no file could be made there: name only a real log.
+    if (!path_ || !os_.fs.find(*path_)) return std::nullopt;
     return path_;
 }
 

@@ -22,7 +22,7 @@ public:
     DiagnosticLog(Platform& platform, LogPolicy policy);
     // Appends one line, initialising the log on first use.
     void write(bool error, const std::string& text) override;
-    // The log's path (none before the first line or without a log); the file is then kept.
+    // The log's path (none before the first line or while no log file exists); the file is then kept.
     std::optional<std::string> getLogFilePath();
     // Records the command-line log switch; must come before the first line.
     void setSwitchGiven() { switchGiven_ = true; }

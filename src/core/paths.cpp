@@ -203,19 +203,53 @@ std::string createTempFileName(Launcher& l) {
     return name;
 }
 
-std::string getPidFileName(Launcher& l, std::uint32_t processId) {
-    return formatText("%sznd_p%d.tmp", getTempDirectory(l).c_str(), static_cast<int>(processId));
+std::string getPrivateDirectory(Launcher& l) {
+    // Windows hands every user a temporary path of his own.
+    if (l.os.paths().windows) return getTempDirectory(l);
+    std::uint32_t code = 0;
+    if (auto dir = l.os.fs.privateDirectory(code)) return withTrailingSeparator(l.os.paths(), *dir);
+    l.log.error("no private temporary directory (error %d)", static_cast<int>(code));
+    fatalPropertyWithArgument(l, prop::errorNoTempDir);
 }
 
+std::string getPidFileName(Launcher& l, std::uint32_t processId) {
+    return formatText("%sznd_p%d.tmp", getPrivateDirectory(l).c_str(), static_cast<int>(processId));
+}
+
+namespace {
+
+// One attempt at the per-run directory under a name of the temporary-file service; the empty
+// file that reserved the name goes again, so that no run leaves one behind.
+bool tryTempDirFromFileName(Launcher& l) {
+    const std::string name = createTempFileName(l);
+    l.launcherTempDir = formatText("%s_dir%d", name.c_str(), static_cast<std::int32_t>(l.os.clock.now()));
+    l.log.message("Temp dir: %s", l.launcherTempDir.c_str());
+    std::uint32_t code = 0;
+    const bool made = l.os.fs.createDirectory(l.launcherTempDir, code);
+    l.os.fs.deleteFile(name);
+    if (!made) l.log.message("Could not create dir (%d)", static_cast<int>(code));
+    return made;
+}
+
+// One attempt at the per-run directory as a fresh directory of the user's private one (a
+// fresh directory of the temporary one is as safe when there is none).
+bool tryPrivateTempDir(Launcher& l) {
+    std::uint32_t code = 0;
+    std::optional<std::string> parent = l.os.fs.privateDirectory(code);
+    if (!parent) parent = getTempDirectory(l);
+    auto made = l.os.fs.createUniqueDirectory(*parent, "znd_dir", code);
+    l.launcherTempDir = made.value_or("");
+    l.log.message("Temp dir: %s", l.launcherTempDir.c_str());
+    if (!made) l.log.message("Could not create dir (%d)", static_cast<int>(code));
+    return made.has_value();
+}
+
+}  // namespace
+
 void createLauncherTempDir(Launcher& l) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        const std::string name = createTempFileName(l);
-        l.launcherTempDir = formatText("%s_dir%d", name.c_str(), static_cast<std::int32_t>(l.os.clock.now()));
-        l.log.message("Temp dir: %s", l.launcherTempDir.c_str());
-        std::uint32_t code = 0;
-        if (l.os.fs.createDirectory(l.launcherTempDir, code)) return;
-        l.log.message("Could not create dir (%d)", static_cast<int>(code));
-    }
+    const bool privateDir = !l.os.paths().windows;
+    for (int attempt = 0; attempt < 10; ++attempt)
+        if (privateDir ? tryPrivateTempDir(l) : tryTempDirFromFileName(l)) return;
     l.launcherTempDir.clear();
     fatalPropertyWithArgument(l, prop::errorInternal, "7");
 }

@@ -52,10 +52,15 @@ bool isWritableDirectory(Launcher& l, const std::string& dir);
 // A unique temporary file name (the empty file usually exists afterwards).
 std::string createTempFileName(Launcher& l);
 
-// The hand-over file name for a process id.
+// A directory for files only this user's processes may see, ending with a separator: the
+// temporary directory on Windows, the user's private directory elsewhere; fatal when none.
+std::string getPrivateDirectory(Launcher& l);
+
+// The hand-over file name for a process id, in the private directory.
 std::string getPidFileName(Launcher& l, std::uint32_t processId);
 
-// Creates the per-run directory into l.launcherTempDir; fatal after 10 failed attempts.
+// Creates the per-run directory into l.launcherTempDir (in the private directory, only the
+// user may enter it); fatal after 10 failed attempts.
 void createLauncherTempDir(Launcher& l);
 
 // Deletes the files of dir, and with recurse its sub-directories' files and the sub-directories.

@@ -55,6 +55,9 @@ struct TempPathResult {
     std::uint32_t error = 0;
 };
 
+// The code of a service the system does not offer (ERROR_NOT_SUPPORTED).
+inline constexpr std::uint32_t kErrorNotSupported = 50;
+
 // Files and directories, with 8-bit (ANSI) paths.
 class FileSystem {
 public:
@@ -98,6 +101,21 @@ public:
     virtual bool setCurrentDirectory(const std::string& path) = 0;
     // The system's search for an executable file name on the search path; nullopt when not found.
     virtual std::optional<std::string> searchPath(const std::string& fileName) = 0;
+
+    // A directory (no trailing separator) that only this user may enter, made when missing,
+    // for files its own processes hand each other; nullopt and the system error code when
+    // none can be trusted. Systems whose temporary path is the user's own need none.
+    virtual std::optional<std::string> privateDirectory(std::uint32_t& error) {
+        error = kErrorNotSupported;
+        return std::nullopt;
+    }
+    // Creates a new directory dir + separator + prefix + a unique tail that only this user may
+    // enter; nullopt and the system error code on failure.
+    virtual std::optional<std::string> createUniqueDirectory(const std::string& /*dir*/,
+                                                             const std::string& /*prefix*/, std::uint32_t& error) {
+        error = kErrorNotSupported;
+        return std::nullopt;
+    }
 };
 
 // The process environment (8-bit names and values).

@@ -43,10 +43,11 @@ void forgetWindow(Launcher& l, SplashShared& shared, WindowRef window) {
     if (l.errorOwnerWindow == window) l.errorOwnerWindow = nullptr;
 }
 
-// One tick of the poll, made only while the Launcher exists.
+// One tick of the poll, made only while the Launcher exists, with VM calls only while the VM
+// is not being destroyed.
 bool guardedTick(SplashShared& shared, SplashPoller& poller) {
     std::lock_guard<std::mutex> use(shared.useLock);
-    return shared.launcher != nullptr && poller.tick();
+    return shared.launcher != nullptr && poller.tick(!shared.javaClosed);
 }
 
 // The splash thread: creates and shows the window, then polls until the splash ends.
@@ -64,7 +65,7 @@ void splashThread(const std::shared_ptr<SplashShared>& shared, int showCommand) 
     services.runMessageLoop(window, kSplashPollPeriodMs, [&] { return guardedTick(*shared, poller); });
     use.lock();
     if (shared->launcher == nullptr) return;
-    poller.finish();
+    if (!shared->javaClosed) poller.finish();
     forgetWindow(l, *shared, window);
 }
 
@@ -130,6 +131,12 @@ void hideSplash(Launcher& l) {
         return;
     }
     hideWindow(l, *l.splash->shared);
+}
+
+void stopSplashJavaCalls(Launcher& l) {
+    SplashShared& shared = *l.splash->shared;
+    std::lock_guard<std::mutex> use(shared.useLock);
+    shared.javaClosed = true;
 }
 
 void setSplashStatusText(Launcher& l, const std::u16string& text) {

@@ -19,7 +19,9 @@ public:
     // A poller for the splash window of the run; autoOff from property 145.
     SplashPoller(Launcher& l, WindowRef window, bool autoOff);
     // One tick; false when the splash thread is to end (it is then detached from the VM).
-    bool tick();
+    // Without javaOpen the VM is going away: no call reaches it, and the controller is
+    // forgotten without detaching.
+    bool tick(bool javaOpen = true);
     // Detaches the thread from the VM when it is attached; for a thread that ends otherwise.
     void finish();
     // The thread's controller handles (for tests).

@@ -20,6 +20,7 @@ struct SplashShared {
 
     std::mutex useLock;              // held while the splash thread uses the Launcher
     Launcher* launcher = nullptr;    // cleared (under useLock) when the Launcher ends
+    bool javaClosed = false;         // set (under useLock) before the VM is destroyed
 };
 
 // The Launcher's handle on the splash: ending it cuts the splash thread off the Launcher.

@@ -24,6 +24,14 @@ VmInitArgs::VmInitArgs(std::vector<std::string> optionTexts) : options(std::move
     args.ignoreUnrecognized = JNI_TRUE;
 }
 
+void VmInitArgs::addHook(const char* name, void* function) {
+    // First, so that the VM has its hooks before it reads (and may complain of) any option.
+    // The VM only reads the option's text; JNI just declares it without const.
+    jniOptions.insert(jniOptions.begin() + hooks_++, JavaVMOption{const_cast<char*>(name), function});
+    args.nOptions = static_cast<jint>(jniOptions.size());
+    args.options = jniOptions.data();
+}
+
 std::unique_ptr<VmInitArgs> buildVmInitArgs(Launcher& l, const std::vector<std::string>& systemProperties,
                                             const ArgumentList& arguments) {
     auto init = std::make_unique<VmInitArgs>(collectVmOptions(l, systemProperties, arguments));

@@ -3,6 +3,7 @@
 
 #include <jni.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,14 @@ struct VmInitArgs {
     JavaVMInitArgs args{};                   // JNI_VERSION_1_2, ignoreUnrecognized true
 
     explicit VmInitArgs(std::vector<std::string> optionTexts);
+    // Adds one of the VM's hook options ("vfprintf", "exit", "abort") with its function, after
+    // the hooks added before and ahead of every option text; hooks are not logged.
+    void addHook(const char* name, void* function);
     VmInitArgs(const VmInitArgs&) = delete;
     VmInitArgs& operator=(const VmInitArgs&) = delete;
+
+private:
+    std::ptrdiff_t hooks_ = 0;  // hook options at the front of jniOptions
 };
 
 // collectVmOptions turned into initialisation arguments, each option logged.

@@ -61,7 +61,7 @@ std::unique_ptr<File> PosixFileSystem::openRead(const std::string& path, std::ui
 }
 
 std::unique_ptr<File> PosixFileSystem::createWrite(const std::string& path, std::uint32_t& error) {
-    return openFile(path, O_WRONLY | O_CREAT | O_TRUNC, error);
+    return openFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, error);
 }
 
 std::unique_ptr<File> PosixFileSystem::openAppend(const std::string& path, std::uint32_t& error) {
@@ -148,6 +148,30 @@ std::optional<std::string> PosixFileSystem::tempFileName(const std::string& dir,
     name += prefix + "XXXXXX";
     UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
     if (!fd) {
+        error = static_cast<std::uint32_t>(errno);
+        return std::nullopt;
+    }
+    error = 0;
+    return name;
+}
+
+std::optional<std::string> PosixFileSystem::privateDirectory(std::uint32_t& error) {
+    const int failure = preparePrivateDirectory(privateDir_);
+    error = static_cast<std::uint32_t>(failure);
+    if (failure != 0) return std::nullopt;
+    return privateDir_;
+}
+
+std::optional<std::string> PosixFileSystem::createUniqueDirectory(const std::string& dir, const std::string& prefix,
+                                                                  std::uint32_t& error) {
+    if (prefix.find('/') != std::string::npos) {
+        error = EINVAL;
+        return std::nullopt;
+    }
+    std::string name = dir;
+    if (!name.empty() && name.back() != '/') name.push_back('/');
+    name += prefix + "XXXXXX";
+    if (::mkdtemp(name.data()) == nullptr) {
         error = static_cast<std::uint32_t>(errno);
         return std::nullopt;
     }

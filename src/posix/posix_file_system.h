@@ -1,7 +1,10 @@
 // Files and directories through POSIX calls.
 #pragma once
 
+#include <string>
+
 #include "platform.h"
+#include "posix_private_directory.h"
 
 namespace zendra::posix {
 
@@ -12,9 +15,12 @@ namespace zendra::posix {
 // time is the later of the link's and its target's, so that replacing the target counts.
 class PosixFileSystem final : public FileSystem {
 public:
+    // privateDir: the directory privateDirectory makes sure of (tests use temporary ones).
+    explicit PosixFileSystem(std::string privateDir = userRuntimeDirectory()) : privateDir_(std::move(privateDir)) {}
     // open(O_RDONLY); directories are refused with EISDIR.
     std::unique_ptr<File> openRead(const std::string& path, std::uint32_t& error) override;
-    // open(O_WRONLY | O_CREAT | O_TRUNC), mode 0666 less the umask.
+    // open(O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW), mode 0666 less the umask: a link
+    // planted in the file's place is refused, never written through.
     std::unique_ptr<File> createWrite(const std::string& path, std::uint32_t& error) override;
     // open(O_WRONLY | O_CREAT | O_APPEND), mode 0666 less the umask.
     std::unique_ptr<File> openAppend(const std::string& path, std::uint32_t& error) override;
@@ -47,6 +53,14 @@ public:
     // The first executable regular file dir/fileName along $PATH (an empty element is the
     // current directory), as an absolute path. A name with a "/" is checked as it is.
     std::optional<std::string> searchPath(const std::string& fileName) override;
+    // The private directory given at construction, made sure of (preparePrivateDirectory).
+    std::optional<std::string> privateDirectory(std::uint32_t& error) override;
+    // mkdtemp: dir/prefixXXXXXX, mode 0700.
+    std::optional<std::string> createUniqueDirectory(const std::string& dir, const std::string& prefix,
+                                                     std::uint32_t& error) override;
+
+private:
+    std::string privateDir_;
 };
 
 }  // namespace zendra::posix

@@ -24,9 +24,10 @@ class PosixPlatform {
 public:
     // The store and lock directories in their default places.
     PosixPlatform() = default;
-    // The store and semaphore directories given (tests use temporary ones).
+    // The store and semaphore directories given (tests use temporary ones); the private
+    // directory of the file system is the semaphores' per-user one.
     PosixPlatform(StoreDirectories stores, SemaphoreDirectories semaphores)
-        : registry_(std::move(stores)), sync_(std::move(semaphores)) {}
+        : fs_(semaphores.local), registry_(std::move(stores)), sync_(std::move(semaphores)) {}
     PosixPlatform(const PosixPlatform&) = delete;
     PosixPlatform& operator=(const PosixPlatform&) = delete;
 

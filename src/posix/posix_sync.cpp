@@ -10,6 +10,7 @@
 #include "posix_desktop.h"
 #include "posix_file.h"
 #include "posix_handles.h"
+#include "posix_private_directory.h"
 
 namespace zendra::posix {
 
@@ -59,19 +60,16 @@ private:
 
 // Makes sure dir is a real directory (no link) fit for lock files; errno when it is not.
 int prepareDirectory(const std::string& dir, bool shared) {
-    if (::mkdir(dir.c_str(), shared ? 01777 : 0700) == 0) {
+    if (!shared) return preparePrivateDirectory(dir);
+    if (::mkdir(dir.c_str(), 01777) == 0) {
         // mkdir's mode is cut by the umask.
-        if (::chmod(dir.c_str(), shared ? 01777 : 0700) != 0) return errno;
+        if (::chmod(dir.c_str(), 01777) != 0) return errno;
     } else if (errno != EEXIST) {
         return errno;
     }
     struct stat info {};
     if (::lstat(dir.c_str(), &info) != 0) return errno;
-    if (!S_ISDIR(info.st_mode)) return ENOTDIR;
-    if (shared) return 0;
-    if (info.st_uid != ::geteuid()) return EACCES;
-    if ((info.st_mode & 077) != 0 && ::chmod(dir.c_str(), 0700) != 0) return errno;
-    return 0;
+    return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
 }
 
 // Opens (creating) one lock file without following links; errno when it cannot.
@@ -149,12 +147,7 @@ std::string hexDigits(std::uint64_t value, int digits) {
 SemaphoreDirectories defaultSemaphoreDirectories() {
     SemaphoreDirectories directories;
     directories.global = "/tmp/zendra-semaphores";
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        directories.local = std::string(runtime) + "/zendra";
-    } else {
-        directories.local = "/tmp/zendra-" + std::to_string(::geteuid());
-    }
+    directories.local = userRuntimeDirectory();
     return directories;
 }
 
@@ -217,8 +210,9 @@ SemaphoreOpening PosixSynchronization::createSemaphore(const std::string& name, 
 void PosixSynchronization::sleep(std::uint32_t milliseconds) { sleepMilliseconds(milliseconds); }
 
 std::unique_ptr<File> PosixSynchronization::createNewFile(const std::string& path, std::uint32_t& error) {
+    // Only this user reads what is handed over; a link in its place is never followed.
     UniqueFd fd(retryOnInterrupt(
-        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); }));
+        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); }));
     if (!fd) {
         error = errno == EEXIST ? kErrorFileExists : static_cast<std::uint32_t>(errno);
         return nullptr;

@@ -13,7 +13,7 @@ struct SemaphoreDirectories {
     std::string local;   // every other name: this user's own (mode 0700, files 0600)
 };
 
-// "/tmp/zendra-semaphores", and $XDG_RUNTIME_DIR/zendra (absolute only) else "/tmp/zendra-<uid>".
+// "/tmp/zendra-semaphores", and the user's own runtime directory (userRuntimeDirectory).
 SemaphoreDirectories defaultSemaphoreDirectories();
 
 // Where one name's lock files are: which directory and the files' common stem. "Global\\"
@@ -48,7 +48,7 @@ public:
                                      std::int32_t maximumCount) override;
     // nanosleep.
     void sleep(std::uint32_t milliseconds) override;
-    // open(O_CREAT | O_EXCL | O_WRONLY), mode 0644 less the umask.
+    // open(O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY), mode 0600 less the umask.
     std::unique_ptr<File> createNewFile(const std::string& path, std::uint32_t& error) override;
 
 private:

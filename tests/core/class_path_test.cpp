@@ -111,6 +111,8 @@ TEST_F(ClassPathTest, RequiredEntriesThatAreMissingEndTheLaunch) {
     sys.ui.stderrText.clear();
     sys.env.vars["EMPTY"] = "";
     EXPECT_EQ(fatal("E1EMPTY"), std::make_pair(1, std::string("Missing class path entry EMPTY")));
+    sys.ui.stderrText.clear();
+    EXPECT_EQ(fatal("X1${LIB}\\y.jar"), std::make_pair(1, std::string("Missing class path entry c:\\nowhere\\y.jar")));
 }
 
 TEST_F(ClassPathTest, VariableEntriesDropEnclosingQuotesAndDoubleSeparators) {

@@ -87,5 +87,22 @@ TEST_F(ConsoleSwitchesTest, NoConsoleForCShowsTheBoxAndEndsWithOne) {
     EXPECT_FALSE(sys.fs.exists("c:\\tmp\\run"));  // the fatal path removes the per-run directory
 }
 
+TEST_F(ConsoleSwitchesTest, WithoutConsolesToAttachOnlyTheQuietSwitchCounts) {
+    sys.platform.conventions = &kPosixConventions;
+    l.store.setProperty(prop::quietSwitches, "1");
+    sys.desktop.allocateFails = true;
+    struct Case {
+        ArgumentList args;
+        bool boxes;
+    };
+    for (const Case& c : {Case{{u"app", u"-c", u"-console"}, true}, Case{{u"app", u"-console", u"-q", u"-c"}, false}}) {
+        l.errorDisplayMode = true;
+        EXPECT_EQ(walk(c.args), -1);
+        EXPECT_EQ(l.errorDisplayMode, c.boxes);
+    }
+    EXPECT_TRUE(sys.desktop.calls.empty());
+    EXPECT_TRUE(sys.ui.boxes.empty());
+}
+
 }  // namespace
 }  // namespace zendra

@@ -31,6 +31,7 @@ public:
 
     // What happened.
     std::vector<std::string> options;
+    std::vector<std::string> hooks;  // the options that came with a function (extraInfo)
     jint version = 0;
     jboolean ignoreUnrecognized = JNI_FALSE;
     std::vector<std::string> calls;  // JNI operations in call order, with their key argument
@@ -99,8 +100,8 @@ private:
         f.version = init->version;
         f.ignoreUnrecognized = init->ignoreUnrecognized;
         for (jint i = 0; i < init->nOptions; ++i) {
-            f.options.emplace_back(init->options[i].optionString);
-            if (init->options[i].extraInfo != nullptr) f.calls.push_back("extraInfo set");
+            // An option with a function is one of the VM's hooks, not an option text.
+            (init->options[i].extraInfo != nullptr ? f.hooks : f.options).emplace_back(init->options[i].optionString);
         }
         f.calls.push_back("JNI_CreateJavaVM");
         if (f.createResult != JNI_OK) return f.createResult;

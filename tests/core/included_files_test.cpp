@@ -149,7 +149,8 @@ TEST_F(IncludedFilesTest, AShortLengthEndsTheRunWithTheRecordMessage) {
 
 TEST_F(IncludedFilesTest, NamesThatWouldLeaveTheDirectoryAreRefused) {
     for (const char* name : {"..\\evil.dll", "a\\..\\..\\evil.dll", "sub/../../evil.dll", ".. \\evil.dll",
-                             "\\evil.dll", "/evil.dll", "c:\\evil.dll", "c:evil.dll", "x.txt:evil.dll"}) {
+                             "\\evil.dll", "/evil.dll", "c:\\evil.dll", "c:evil.dll", "x.txt:evil.dll",
+                             "evil\\com9.txt", "evil\\NUL"}) {
         test::FakeSystem fresh;
         fresh.fs.addDirectory("c:\\tmp");
         fresh.env.vars = {{"TMP", "c:\\tmp"}, {"ZENDRA_LOG", "yes"}};
@@ -176,9 +177,14 @@ TEST_F(IncludedFilesTest, NamesThatWouldLeaveTheDirectoryAreRefused) {
     }
 }
 
-TEST(IncludedFileNames, OrdinaryNamesAreAccepted) {
-    for (const char* name : {"a.txt", "lib\\b.dll", "lib/b.dll", "x..y.txt", "...txt", ".hidden", "a\\.b"}) {
+TEST(IncludedFileNames, OrdinaryNamesAreAcceptedAndDeviceNamesRefused) {
+    for (const char* name : {"a.txt", "lib\\b.dll", "lib/b.dll", "x..y.txt", "...txt", ".hidden", "a\\.b",
+                             "console.txt", "com10.txt", "lpt0", "auxiliary", "nul_x", "conx\\a.txt"}) {
         EXPECT_EQ(unsafeIncludedName(name), std::nullopt) << name;
+    }
+    for (const char* name : {"CON", "prn.txt", "Aux.tar.gz", "nul .x", "COM1", "lpt9.log", "sub/conin$",
+                             "CONOUT$.txt", "com\xb9.txt", "a\\LPT3", "con\\ok.txt"}) {
+        EXPECT_EQ(unsafeIncludedName(name), "device name") << name;
     }
 }
 

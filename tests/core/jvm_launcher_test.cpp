@@ -6,6 +6,7 @@
 #include "fake_jvm_support.h"
 #include "java_bridges.h"
 #include "property_ids.h"
+#include "vm_hooks.h"
 
 namespace zendra {
 namespace {
@@ -96,6 +97,7 @@ TEST_F(JvmLauncherTest, VmThatCannotBeCreatedFailsTheLaunch) {
     EXPECT_FALSE(launch());
     EXPECT_FALSE(l.jvmCreated);
     EXPECT_EQ(jvm.calls, Calls{"JNI_CreateJavaVM"});
+    EXPECT_EQ(jvm.hooks, (std::vector<std::string>{"vfprintf", "abort"}));
     EXPECT_TRUE(logHasInOrder(sys, l, {"Creating JVM", "ERROR: could not initialize JVM"}));
     l.createJavaVm = nullptr;
     EXPECT_FALSE(launch());
@@ -222,6 +224,15 @@ TEST_F(JvmLauncherTest, ControllerExceptionsArePrintedAndReadAsNoAnswer) {
     EXPECT_EQ(jvm.count("ExceptionDescribe"), 2);
     EXPECT_EQ(jvm.count("GetStringChars"), 0);
     EXPECT_EQ(controllerAction(handles), 2);
+}
+
+TEST(VmEndedText, TheVmsWordsFillThePlaceholderOrFollowInABox) {
+    const std::string said = "Error occurred during initialization of VM\nToo small maximum heap\n";
+    const std::string words = "Error occurred during initialization of VM\nToo small maximum heap";
+    EXPECT_EQ(vmEndedText("No VM: {0}.", said, false), "No VM: " + words + ".");
+    EXPECT_EQ(vmEndedText("No VM.", said, true), "No VM.\n\n" + words);
+    EXPECT_EQ(vmEndedText("No VM.", said, false), "No VM.");  // already on standard error
+    EXPECT_EQ(vmEndedText("No VM.", "\n", true), "No VM.");
 }
 
 }  // namespace

@@ -110,15 +110,16 @@ TEST_F(LogTest, UnwritableTempNameFallsBackToTheFixedPath) {
     EXPECT_NE(sys.fs.content("c:\\qln_nlog").find("line\n"), std::string::npos);
 }
 
-TEST_F(LogTest, UnopenableLogRetriesTheFixedPathOnEveryLine) {
+TEST_F(LogTest, UnopenableLogRetriesTheFixedPathOnEveryLineAndIsNamedOnlyOnceItExists) {
     sys.env.vars["ZENDRA_LOG"] = "yes";
     sys.fs.unwritableFiles = {"c:\\tmp\\qln_nlog_1", "c:\\qln_nlog"};
     DiagnosticLog log(sys.platform, LogPolicy::OnRequest);
     log.message("lost");
-    EXPECT_EQ(log.getLogFilePath(), "c:\\qln_nlog");
+    EXPECT_EQ(log.getLogFilePath(), std::nullopt);
     sys.fs.unwritableFiles.clear();
     log.message("kept");
     EXPECT_EQ(sys.fs.content("c:\\qln_nlog"), "kept\n");
+    EXPECT_EQ(log.getLogFilePath(), "c:\\qln_nlog");
 }
 
 TEST_F(LogTest, LinesFromManyThreadsStayWhole) {

@@ -146,11 +146,12 @@ TEST_F(PathsTest, TempFileNameFallsBackToARandomName) {
     EXPECT_EQ(getPidFileName(l, 1234), "c:\\temp\\znd_p1234.tmp");
 }
 
-TEST_F(PathsTest, LauncherTempDirIsTheTempNameWithTimeSuffix) {
+TEST_F(PathsTest, LauncherTempDirIsTheTempNameWithTimeSuffixAndLeavesNoEmptyFile) {
     sys.clock.seconds = 1234567;
     createLauncherTempDir(l);
     EXPECT_EQ(l.launcherTempDir, "c:\\temp\\znd1.tmp_dir1234567");
     EXPECT_TRUE(sys.fs.exists(l.launcherTempDir));
+    EXPECT_FALSE(sys.fs.exists("c:\\temp\\znd1.tmp"));
 }
 
 TEST_F(PathsTest, LauncherTempDirGivesUpAfterTenAttempts) {
@@ -161,6 +162,7 @@ TEST_F(PathsTest, LauncherTempDirGivesUpAfterTenAttempts) {
     EXPECT_THROW(createLauncherTempDir(l), FakeExit);
     EXPECT_EQ(sys.ui.stderrText, "Internal error 7.\n");
     EXPECT_TRUE(l.launcherTempDir.empty());
+    for (const std::string& path : sys.fs.allPaths()) EXPECT_FALSE(path.ends_with(".tmp")) << path;
 }
 
 TEST_F(PathsTest, EmptyDirectoryReachesTwoLevels) {

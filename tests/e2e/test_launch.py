@@ -27,7 +27,7 @@ QUILLON_CLASS = "com/quillon/runtime/launcher/WinLauncher"
 FIRST_RUN_CLASS = "com/quillon/runtime/launcher/FirstRun"
 MAIN = "main ([Ljava/lang/String;)V"
 # Records "arg" and "option" lines by the thousand; the rest are calls worth comparing.
-DATA_EVENTS = {"scenario", "version", "ignoreUnrecognized", "option", "arg", "argNull"}
+DATA_EVENTS = {"scenario", "version", "ignoreUnrecognized", "option", "optionExtraInfo", "arg", "argNull"}
 # The stack trace the double prints for an exception thrown by main.
 MAIN_TRACE = ('Exception in thread "main" java.lang.IllegalStateException: thrown by main\n'
               "\tat com.zendra.runtime.WinLauncher.main(Native Method)\n")
@@ -53,11 +53,26 @@ class Record:
         return [payload for name, payload in self.entries if name == event]
 
     def options(self):
-        """The VM option strings, as bytes, without the single-instance semaphore's name."""
-        options = self.values("option")
+        """The VM option strings, as bytes, without the single-instance semaphore's name and
+        without the hooks."""
+        options = [text for text, hook in self.option_entries() if not hook]
         if options and options[0].startswith(b"-Dzendra.semaphoreName="):
             options = options[1:]
         return options
+
+    def hooks(self):
+        """The names of the options that carry a function (extraInfo), in order."""
+        return [text for text, hook in self.option_entries() if hook]
+
+    def option_entries(self):
+        """Every option's text and whether it carries extraInfo."""
+        found = []
+        for name, payload in self.entries:
+            if name == "option":
+                found.append((payload, False))
+            elif name == "optionExtraInfo" and found:
+                found[-1] = (found[-1][0], True)
+        return found
 
     def arguments(self):
         """The elements of main's String[] (None for a null element)."""
@@ -158,6 +173,7 @@ class VmOptions(LaunchTestCase):
             b"-Dj1=x", b"-Dnon=\xe4", b"-Xint",
             b"-Xmx512m", b"-Dx=a # b", b"-Dtab", b"-Dfile=\xe9",
             ("-Djava.class.path=%slib\\app.jar;%sclasses;extra.jar" % (here, here)).encode()])
+        self.assertEqual(record.hooks(), [b"vfprintf", b"abort"])
         self.assertEqual(record.arguments(), ["false", "", "", "", "false", to_windows(exe), "app"])
         self.assertEqual(record.calls(), main_calls(record.arguments()))
 

@@ -162,6 +162,22 @@ void librarySplash(Run& r) {
     r.followSplash = true;
 }
 
+// The VM ends the process while it is being created (its heap cannot be that small); errors
+// go to message boxes, as in a windowed launcher.
+void vmEndsProcess(Run& r) {
+    configureBase(r, "record", kAppClasses);
+    addVmOptions(r, "-Xmx1k");
+    r.l.errorDisplayMode = true;
+}
+
+// The splash thread is inside the controller's getAction (which takes its time) when main returns.
+void splashBusyAtEnd(Run& r) {
+    configureBase(r, "splashBusy", kAppClasses);
+    addVmOptions(r, "-Dzt.controllerBusy=true");
+    r.l.store.setProperty(prop::splashScreen, "1");
+    r.splash = true;
+}
+
 constexpr std::array kCases = {
     CaseSetup{"zendra_arguments", LauncherKind::App, zendraArguments},
     CaseSetup{"quillon_arguments", LauncherKind::Setup, quillonArguments},
@@ -180,12 +196,16 @@ constexpr std::array kCases = {
     CaseSetup{"controller_throws", LauncherKind::App, controllerThrows},
     CaseSetup{"controller_stays_attached", LauncherKind::App, controllerStaysAttached},
     CaseSetup{"library_splash", LauncherKind::App, librarySplash},
+    CaseSetup{"vm_ends_process_in_creation", LauncherKind::App, vmEndsProcess},
+    CaseSetup{"splash_busy_when_main_returns", LauncherKind::App, splashBusyAtEnd},
 };
 
 }  // namespace
 
 Run::Run(LauncherKind kind)
-    : platform{sys.fs, sys.env, sys.clock, ui, codec, sys.process, sys.registry, libraries, sys.sync, sys.desktop, sys.splash}, l(platform, kind) {}
+    : platform{sys.fs,        sys.env,   sys.clock,   ui,         codec,          sys.process,
+               sys.registry,  libraries, sys.sync,    sys.desktop, threadedSplash()},
+      l(platform, kind) {}
 
 const CaseSetup* findCase(std::string_view name) {
     for (const CaseSetup& setup : kCases)

@@ -29,6 +29,7 @@ struct Run {
     bool pollController = false;   // a second thread polls the controller during the launch
     bool stayAttached = false;     // that thread stays attached until launchProgram has returned
     bool followSplash = false;     // that thread follows the splash requests until told to hide
+    bool splash = false;           // the splash thread (polling the controller) runs during the launch
 };
 
 // A named case: which launcher runs and how it is configured.

@@ -3,7 +3,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "posix_text_codec.h"
 
@@ -63,5 +65,19 @@ void StderrUserInterface::writeStderr(const std::string& text) { writeAll(2, tex
 void StderrUserInterface::writeStderrW(const std::u16string& text) { writeAll(2, toUtf8(text)); }
 
 void StderrUserInterface::writeStdout(const std::string& text) { writeAll(1, text); }
+
+bool ThreadedSplashServices::startThread(std::function<void()> body) {
+    std::thread(std::move(body)).detach();
+    return true;
+}
+
+void ThreadedSplashServices::runMessageLoop(WindowRef, std::uint32_t periodMs, const std::function<bool()>& tick) {
+    while (tick()) std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
+}
+
+ThreadedSplashServices& threadedSplash() {
+    static ThreadedSplashServices instance;
+    return instance;
+}
 
 }  // namespace zendra::jvmtest

@@ -2,6 +2,7 @@
 // drives a real Java VM: dynamic libraries, UTF-8 as the 8-bit code page, standard error.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <string>
 
@@ -41,6 +42,29 @@ public:
     void writeStderrW(const std::u16string& text) override;
     void writeStdout(const std::string& text) override;
 };
+
+// A splash "window" that is only a flag, with a real thread and a message loop that ticks
+// at the period; one for the process, so that a splash thread may outlive any run.
+class ThreadedSplashServices final : public SplashServices {
+public:
+    bool startThread(std::function<void()> body) override;
+    ScreenRect desktopRect() override { return {0, 0, 1920, 1080}; }
+    WindowRef createSplashWindow(const SplashWindowLayout&) override { return this; }
+    void showWindow(WindowRef, int) override {}
+    void hideWindow(WindowRef) override { visible_ = false; }
+    void makeTopMost(WindowRef) override {}
+    bool isVisible(WindowRef) override { return visible_; }
+    void setStatusText(WindowRef, const std::string&) override {}
+    void runMessageLoop(WindowRef window, std::uint32_t periodMs, const std::function<bool()>& tick) override;
+    std::optional<std::uint32_t> foregroundProcessId() override { return std::nullopt; }
+    std::optional<ResourceBytes> ownResource(int, int) override { return std::nullopt; }
+
+private:
+    std::atomic<bool> visible_{true};
+};
+
+// The process's one threaded splash.
+ThreadedSplashServices& threadedSplash();
 
 // UTF-16 to UTF-8; unpaired surrogates become "?".
 std::string toUtf8(const std::u16string& text);

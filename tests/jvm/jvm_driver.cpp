@@ -23,6 +23,7 @@
 #include "jvm_launcher.h"
 #include "jvm_loader.h"
 #include "property_ids.h"
+#include "splash.h"
 
 namespace zendra::jvmtest {
 namespace {
@@ -126,6 +127,7 @@ int launch(Run& r) {
         std::fputs("jvm_driver: the runtime could not be loaded\n", stderr);
         return 3;
     }
+    if (r.splash) showSplash(r.l, 1);
     std::promise<void> firstAsked;
     std::thread poller;
     if (r.pollController) {

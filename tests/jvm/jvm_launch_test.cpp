@@ -227,6 +227,29 @@ TEST_F(JvmLaunch, VmThatCannotBeCreatedShowsTheVmStartText) {
     EXPECT_TRUE(hasInOrder(log(), {"Creating JVM", "ERROR: could not initialize JVM"}));
 }
 
+TEST_F(JvmLaunch, VmThatEndsTheProcessWhileBeingCreatedIsReportedWithItsOwnWords) {
+    const ChildResult r = run("vm_ends_process_in_creation");
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string said = "Error occurred during initialization of VM\nToo small maximum heap";
+    EXPECT_EQ(r.out, said + "\n");  // where the VM prints it, as without the hooks
+    EXPECT_EQ(r.err, "[message box Zendra test] " + std::string(kTextVmStart) + "\n\n" + said +
+                         "\n\nLog: c:\\temp\\qln_nlog_1\n");
+    EXPECT_EQ(record(), Lines{});
+}
+
+TEST_F(JvmLaunch, SplashThreadLeavesTheVmBeforeItIsDestroyed) {
+    // main returns while the splash thread is inside a slow controller call: the VM is only
+    // destroyed (its shutdown hooks run) once that call is over.
+    const ChildResult r = run("splash_busy_when_main_returns");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    Properties props = baseProperties("splashBusy");
+    props["zt.controllerBusy"] = "true";
+    EXPECT_EQ(record(), concat(launchRecord("zendra", kPlainArguments, props),
+                               {"zendra main returns", "at the VM's end a controller call runs: false",
+                                "native: launchProgram returned true"}));
+}
+
 TEST_F(JvmLaunch, MissingLauncherClassOrMainShowTheirTexts) {
     ChildResult r = run("launcher_class_missing");
     EXPECT_EQ(r.exitCode, 1);

@@ -26,7 +26,8 @@ class IncludedFiles(LinuxLauncherTestCase):
                                    env=self.java_env())
         self.assertRan(result)
         temp = self.run_directory(result)
-        self.assertEqual(os.path.dirname(temp), self.box.tmp, "the per-run directory is in the temporary directory")
+        self.assertEqual(os.path.dirname(temp), os.path.join(self.box.runtime, "zendra"),
+                         "the per-run directory is in the user's private directory")
         self.assertEqual(result.lines("called zt.included.Greeter"), ["from " + os.path.join(temp, "included.jar")])
         self.assertEqual(result.lines("read data.txt"), ["payload äö"])
         self.assertEqual(result.lines("read lib/native.txt"), ["second level"])
@@ -54,8 +55,8 @@ class IncludedFiles(LinuxLauncherTestCase):
         exe = self.package_with_files()
         result = self.run_launcher(exe, ["-q_qln_internal"], env={"JAVA_HOME": self.box.nobin})
         self.assertEqual(result.code, 83, result)
-        self.assertRegex(result.log, r"Temp dir: \S+_dir-?\d+\n")
-        self.assertEqual([n for n in os.listdir(self.box.tmp) if "_dir" in n], [])
+        self.assertRegex(result.log, r"Temp dir: \S+/znd_dir\w{6}\n")
+        self.assertEqual([n for n in os.listdir(os.path.join(self.box.runtime, "zendra")) if n.startswith("znd")], [])
 
 
 if __name__ == "__main__":

@@ -30,7 +30,7 @@ class SingleInstance(LinuxLauncherTestCase):
         exe = self.package({"singleInstance": 1})
         first = self.start_first(exe, ["--await-handover=20"])
         self.assertTrue(first.wait_for_line("waiting for hand-over"), first.seen)
-        comm_file = os.path.join(self.box.tmp, "znd_p%d.tmp" % first.proc.pid)
+        comm_file = os.path.join(self.box.runtime, "zendra", "znd_p%d.tmp" % first.proc.pid)
         self.assertIn("property zendra.processCommFile=" + comm_file, first.seen)
 
         given = ["alpha", "two words", "ünïcödé", 'say "hi"', "--exit=9"]

@@ -133,10 +133,13 @@ TEST_F(CoreConventionsTest, VmLibraryIsLookedForInTheModernThenTheOlderLayouts) 
     EXPECT_EQ(libraries.attempts.back(), base + "/lib/server/libjvm.so");
 }
 
-TEST_F(CoreConventionsTest, TemporaryDirectoryComesFromTmpdirWithATrailingSlash) {
+TEST_F(CoreConventionsTest, TemporaryDirectoryComesFromTmpdirAndHandOverAndRunFilesFromThePrivateOne) {
     test::ScopedEnv tmp("TMPDIR", dir_.path());
     EXPECT_EQ(getTempDirectory(l), dir_.path() + "/");
-    EXPECT_EQ(getPidFileName(l, 42), dir_.path() + "/znd_p42.tmp");
+    EXPECT_EQ(getPidFileName(l, 42), dir_ / "local/znd_p42.tmp");
+    createLauncherTempDir(l);
+    EXPECT_EQ(l.launcherTempDir.rfind(dir_ / "local/znd_dir", 0), 0u) << l.launcherTempDir;
+    EXPECT_EQ(std::filesystem::status(l.launcherTempDir).permissions(), std::filesystem::perms::owner_all);
 }
 
 }  // namespace

@@ -200,6 +200,67 @@ TEST_F(FileSystemTest, DirectoriesAreCreatedRemovedAndReportErrno) {
     EXPECT_FALSE(fs.shortPathName(dir / "readme"));
 }
 
+// Another user's id for files the tests hand over to someone else (nobody).
+constexpr uid_t kOtherUser = 65534;
+
+TEST_F(FileSystemTest, PrivateDirectoryIsTheUsersOwnOrNone) {
+    struct Case {
+        const char* name;
+        void (*plant)(const std::string& path);
+        std::uint32_t error;
+    };
+    const Case cases[] = {
+        {"missing", [](const std::string&) {}, 0},
+        {"too open",
+         [](const std::string& p) {
+             ASSERT_EQ(::mkdir(p.c_str(), 0700), 0);
+             ASSERT_EQ(::chmod(p.c_str(), 0777), 0);
+         },
+         0},
+        {"another user's",
+         [](const std::string& p) {
+             ASSERT_EQ(::mkdir(p.c_str(), 0700), 0);
+             ASSERT_EQ(::chown(p.c_str(), kOtherUser, kOtherUser), 0);
+         },
+         EACCES},
+        {"a link",
+         [](const std::string& p) {
+             ASSERT_EQ(::mkdir((p + "-target").c_str(), 0700), 0);
+             ASSERT_EQ(::symlink((p + "-target").c_str(), p.c_str()), 0);
+         },
+         ENOTDIR},
+        {"a file", [](const std::string& p) { writeFile(p, ""); }, ENOTDIR},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir / (std::string("private ") + c.name);
+        c.plant(path);
+        PosixFileSystem own(path);
+        std::uint32_t error = 99;
+        const std::optional<std::string> got = own.privateDirectory(error);
+        EXPECT_EQ(error, c.error) << c.name;
+        EXPECT_EQ(got.has_value(), c.error == 0) << c.name;
+        struct stat info {};
+        if (c.error == 0 && ::lstat(path.c_str(), &info) == 0) EXPECT_EQ(info.st_mode & 07777, 0700u) << c.name;
+    }
+}
+
+TEST_F(FileSystemTest, RuntimeDirectoryIsTrustedOnlyWhenOwnAndClosedToOthers) {
+    const std::string fallback = "/tmp/zendra-" + std::to_string(::geteuid());
+    ASSERT_EQ(::mkdir((dir / "own").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((dir / "shared").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod((dir / "shared").c_str(), 01777), 0);
+    ASSERT_EQ(::mkdir((dir / "foreign").c_str(), 0700), 0);
+    ASSERT_EQ(::chown((dir / "foreign").c_str(), kOtherUser, kOtherUser), 0);
+    const std::pair<std::optional<std::string>, std::string> cases[] = {
+        {dir / "own", dir / "own/zendra"}, {dir / "shared", fallback}, {dir / "foreign", fallback},
+        {"relative", fallback},            {std::nullopt, fallback},
+    };
+    for (const auto& [runtime, expected] : cases) {
+        ScopedEnv set("XDG_RUNTIME_DIR", runtime);
+        EXPECT_EQ(userRuntimeDirectory(), expected) << runtime.value_or("(unset)");
+    }
+}
+
 TEST(Wildcards, FollowWindowsStarAndQuestionMarkRules) {
     EXPECT_TRUE(matchesWildcard("*.*", "noextension"));
     EXPECT_TRUE(matchesWildcard("a*b*c", "aXbYbZc"));

@@ -72,6 +72,9 @@ public final class Record {
         case "controller":
             awaitController();
             break;
+        case "splashBusy":
+            returnDuringControllerCall();
+            break;
         default:
             throw new IllegalArgumentException("unknown scenario " + scenario());
         }
@@ -89,6 +92,21 @@ public final class Record {
         }, "zt-worker");
         worker.setDaemon(false);
         worker.start();
+    }
+
+    /** Returns from main while the splash thread is inside a slow controller call; a shutdown
+     *  hook (run as the VM is destroyed) tells whether that call is still running then. */
+    private static void returnDuringControllerCall() throws InterruptedException {
+        long deadline = System.nanoTime() + 20_000_000_000L;
+        while (!com.zendra.runtime.ZendraController.busyCallBegun()) {
+            if (System.nanoTime() > deadline) {
+                line("controller was not asked in time");
+                return;
+            }
+            Thread.sleep(1);
+        }
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> line(
+            "at the VM's end a controller call runs: " + com.zendra.runtime.ZendraController.busyCallRunning())));
     }
 
     private static void awaitController() throws InterruptedException {

@@ -17,9 +17,17 @@ public final class ZendraController {
     private static int textCalls;
     private static final List<String> ANSWERS = new ArrayList<>();
 
+    /** With zt.controllerBusy, getAction takes its time: whether such a call has begun, and
+     *  whether one is running now. */
+    private static volatile boolean busyCallBegun;
+    private static volatile boolean busyCallRunning;
+
     private ZendraController() {}
 
     public static synchronized int getAction() {
+        if (Boolean.getBoolean("zt.controllerBusy")) {
+            return busyAction();
+        }
         if (actionCalls == 0 && Boolean.getBoolean("zt.controllerThrows")) {
             ++actionCalls;
             ANSWERS.add("getAction throws");
@@ -42,6 +50,28 @@ public final class ZendraController {
     /** The answers given so far, in order. */
     public static synchronized List<String> answers() {
         return new ArrayList<>(ANSWERS);
+    }
+
+    private static int busyAction() {
+        busyCallRunning = true;
+        busyCallBegun = true;
+        try {
+            Thread.sleep(400);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
+        busyCallRunning = false;
+        return 0;
+    }
+
+    /** Whether a slow getAction call has begun. */
+    public static boolean busyCallBegun() {
+        return busyCallBegun;
+    }
+
+    /** Whether a slow getAction call is running now. */
+    public static boolean busyCallRunning() {
+        return busyCallRunning;
     }
 
     /** Whether the polling side has fetched all actions and both texts. */

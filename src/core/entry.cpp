@@ -76,11 +76,4 @@ int serviceLauncherMain(Platform& platform, const std::u16string& commandLine, c
     return startAndLaunch(l, commandLine);
 }
 
-int setupLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail) {
-    Launcher l(platform, LauncherKind::Setup);
-    l.commandLine = commandLine;
-    if (startsWith(rawTail, "__qln_lang_restart")) l.languageRestart = true;
-    return startAndLaunch(l, commandLine);
-}
-
 }  // namespace zendra

@@ -18,7 +18,4 @@ int appLauncherMain(Platform& platform, const std::u16string& commandLine, const
 // The service launcher; as appLauncherMain.
 int serviceLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
 
-// The installer launcher; as appLauncherMain.
-int setupLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
-
 }  // namespace zendra

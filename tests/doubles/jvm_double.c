@@ -16,6 +16,7 @@
  *   firstrun=true|false|throw   what a static boolean method (the first-run hook) does
  *   action=N          what a static int method returns
  *   text=WORD         what a static String method returns (none: null)
+ *   window            main shows one visible top-level window for its sleep= time
  *   await=PATH        JNI_CreateJavaVM first waits until the file PATH exists (a test's
  *                     go-ahead; after 60 s it records a fault and goes on)
  * Without any scenario JNI_CreateJavaVM fails, as a VM that cannot start.
@@ -252,6 +253,7 @@ static void applyWord(const char* word) {
     else if (strcmp(word, "firstrun=throw") == 0) scenario.firstRunResult = -1;
     else if (strncmp(word, "action=", 7) == 0) scenario.action = atoi(word + 7);
     else if (strncmp(word, "text=", 5) == 0) setField(scenario.text, sizeof scenario.text, word + 5);
+    else if (strcmp(word, "window") == 0) scenario.window = 1;
     else if (strncmp(word, "await=", 6) == 0) setField(scenario.awaitFile, sizeof scenario.awaitFile, word + 6);
     else {
         char text[300];

@@ -6,15 +6,20 @@ arguments main received. The marks live in the prefix's registry, so every test 
 ends without them. Screenshots of the progress dialog are kept in
 <build>/tests/e2e/setup-screenshots.
 """
+import gzip
 import os
 import subprocess
+import sys
 import time
 import unittest
 
 import runtimes
-from harness import WINE, LauncherTestCase, command, reg, to_windows, wine_env
+from harness import WINE, LauncherTestCase, command, reg, to_unix, to_windows, wine_env
 from test_launch import Record
 from test_resources import dib_icon, ico
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "setup"))
+import archives  # noqa: E402  (tests/setup: the good and hostile runtime archives)
 
 BUILD = os.path.dirname(os.path.dirname(os.path.dirname(os.environ.get("ZENDRA_APP_LAUNCHER", ""))))
 SHOTS = os.path.join(BUILD, "tests", "e2e", "setup-screenshots")
@@ -69,14 +74,33 @@ class SetupTestCase(LauncherTestCase):
         self.home = runtimes.make_runtime(self.path("jre"))
         self.record_path = self.path("jvm-record.txt")
 
-    def package_setup(self, search=None, **strings):
-        with open(self.path("app.ico"), "wb") as f:
-            f.write(ico([(32, dib_icon(32))]))
+    def package_setup(self, search=None, archive=None, icon=True, **strings):
+        """The installer; archive: the bytes of a bundled jre.tar.gz (the search then finds nothing)."""
         values = {"launcherType": 1, "errorVmStart": "vm start failed", "errorNoJvm": "no runtime",
                   "searchSequence": search if search is not None else "A" + to_windows(self.home)}
+        description = {"messages": MESSAGES}
+        if icon:
+            with open(self.path("app.ico"), "wb") as f:
+                f.write(ico([(32, dib_icon(32))]))
+            description["resources"] = {"icon": "app.ico"}
+        if archive is not None:
+            with open(self.path("bundle.tar.gz"), "wb") as f:
+                f.write(archive)
+            description["files"] = [{"name": "jre.tar.gz", "source": "bundle.tar.gz"}]
+            values["searchSequence"] = "A" + self.windows_path("nowhere")
+            try:
+                values["jreArchiveSize"] = len(gzip.decompress(archive))
+            except (OSError, EOFError):
+                values["jreArchiveSize"] = 0
         values.update(strings)
-        return self.package("setup", {"strings": values, "messages": MESSAGES, "resources": {"icon": "app.ico"}},
-                            name="setup.exe")
+        description["strings"] = values
+        return self.package("setup", description, name="setup.exe")
+
+    def standin_archive(self):
+        """The stand-in runtime packed as tar and gzip pack a runtime: ustar, directories first."""
+        subprocess.run(["tar", "--format=ustar", "-czf", self.path("jre.tar.gz"), "-C", self.home, "."], check=True)
+        with open(self.path("jre.tar.gz"), "rb") as f:
+            return f.read()
 
     def env(self, scenario="return", log=False):
         extra = {"ZENDRA_JVM_DOUBLE_RECORD": to_windows(self.record_path), "ZENDRA_JVM_DOUBLE_SCENARIO": scenario}
@@ -110,6 +134,66 @@ class QuietRunTest(SetupTestCase):
         self.assertEqual((result.code, result.stdout), (83, "No JRE found. Aborting.\n"))
         self.assertEqual(marks(), {})
         self.assertFalse(os.path.exists(self.record_path))
+
+
+class BundledRuntimeTest(SetupTestCase):
+    def test_bundled_runtime_is_checked_unpacked_and_used(self):
+        exe = self.package_setup(archive=self.standin_archive(), icon=False)
+        result = self.run_exe(exe, ["-q"], env=self.env(log=True), win_env={"TMP": self.dir})
+        self.assertEqual(result.code, 0, result)
+        self.assertEqual(Record(self.record_path).arguments()[-1], "-q")
+        log = self.log_text()
+        self.assertIn("verifying integrity length", log)
+        work = to_unix(log.split("Current working dir: ")[1].split("\n")[0])
+        self.assertIn("JRE dir: %s\\jre\n" % to_windows(work).lower(), log.lower())
+        self.assertTrue(os.path.isfile(os.path.join(work, "jre", "bin", "server", "jvm.dll")))
+        self.assertFalse(os.path.exists(os.path.join(work, "jre.tar.gz")), "the archive is deleted")
+
+    def test_damaged_data_stops_even_a_quiet_run_unless_unchecked(self):
+        exe = self.package_setup(archive=self.standin_archive(), icon=False)
+        with open(exe, "r+b") as f:
+            f.seek(-1, os.SEEK_END)
+            last = f.read(1)
+            f.seek(-1, os.SEEK_END)
+            f.write(bytes([last[0] ^ 0x01]))
+        result = self.run_with_boxes(exe, ["-q"], env=self.env())
+        self.assertEqual(result.code, 1, result)
+        self.assertEqual([b.text for b in result.boxes], [MESSAGES["msgDataDamaged"]])
+        self.assertFalse(os.path.exists(self.record_path))
+        result = self.run_exe(exe, ["-q", "-nocheck"], env=self.env())
+        self.assertEqual(result.code, 0, result)
+
+    def test_hostile_archives_fail_and_write_nothing_outside(self):
+        watched = [self.dir, to_unix("C:\\")]
+        before = {top: set(files_below(top)) for top in watched}
+        for name, (build, line) in sorted(archives.HOSTILE.items()):
+            with self.subTest(name):
+                exe = self.package_setup(archive=build(), icon=False)
+                result = self.run_exe(exe, ["-q"], env=self.env(), win_env={"TMP": self.dir})
+                self.assertEqual(result.code, 1, result)
+                self.assertIn("ERROR: " + line, self.read_log(result))
+                if not line.startswith("Could not open file"):
+                    self.assertIn("The bundled JRE is corrupted.", result.stderr)
+                os.remove(self.log_path(result))
+        self.assertFalse(os.path.exists("/x"))
+        for top in watched:
+            added = sorted(set(files_below(top)) - before[top])
+            added = [p for p in added if not p.endswith((".tar.gz", ".json", "setup.exe", "jvm-record.txt"))]
+            self.assertEqual(added, [], "written outside the runtime directory below " + top)
+
+    def test_language_restart_uses_the_unpacked_runtime_without_marks(self):
+        exe = self.package_setup(search="A" + self.windows_path("nowhere"), icon=False)
+        result = self.run_exe(exe, ["__qln_lang_restart"], env=self.env())
+        self.assertEqual(result.code, 0, result)
+        self.assertEqual(marks(), {})
+        self.assertEqual(Record(self.record_path).arguments()[-1], "__qln_lang_restart")
+
+
+def files_below(top):
+    """Every file and directory below top, as paths."""
+    for base, dirs, files in os.walk(top):
+        for name in dirs + files:
+            yield os.path.join(base, name)
 
 
 class ProgressDialogTest(SetupTestCase):

@@ -8,6 +8,7 @@ ends without them. Screenshots of the progress dialog are kept in
 """
 import gzip
 import os
+import re
 import subprocess
 import sys
 import time
@@ -115,14 +116,14 @@ class SetupTestCase(LauncherTestCase):
             return f.read().decode("latin-1").replace("\r\n", "\n")
 
     def start(self, exe, args, env):
-        return subprocess.Popen(command(exe, args, {"TMP": self.dir}), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        return subprocess.Popen(command(exe, args, {"TMP": to_windows(self.dir)}), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 env=wine_env(env), cwd=self.dir, stdin=subprocess.DEVNULL)
 
 
 class QuietRunTest(SetupTestCase):
     def test_quiet_run_starts_the_installer_and_removes_its_log(self):
         exe = self.package_setup()
-        result = self.run_exe(exe, ["-q", "two words"], env=self.env(), win_env={"TMP": self.dir})
+        result = self.run_exe(exe, ["-q", "two words"], env=self.env(), win_env={"TMP": to_windows(self.dir)})
         self.assertEqual(result.code, 0, result)
         self.assertEqual(Record(self.record_path).arguments()[-2:], ["-q", "two words"])
         self.assertEqual(self.logs_in(self.dir), [], "a normal end removes the installer's log")
@@ -139,13 +140,13 @@ class QuietRunTest(SetupTestCase):
 class BundledRuntimeTest(SetupTestCase):
     def test_bundled_runtime_is_checked_unpacked_and_used(self):
         exe = self.package_setup(archive=self.standin_archive(), icon=False)
-        result = self.run_exe(exe, ["-q"], env=self.env(log=True), win_env={"TMP": self.dir})
+        result = self.run_exe(exe, ["-q"], env=self.env(log=True), win_env={"TMP": to_windows(self.dir)})
         self.assertEqual(result.code, 0, result)
         self.assertEqual(Record(self.record_path).arguments()[-1], "-q")
         log = self.log_text()
         self.assertIn("verifying integrity length", log)
         work = to_unix(log.split("Current working dir: ")[1].split("\n")[0])
-        self.assertIn("JRE dir: %s\\jre\n" % to_windows(work).lower(), log.lower())
+        self.assertIn(("JRE dir: %s\\jre\n" % to_windows(work)).lower(), log.lower())
         self.assertTrue(os.path.isfile(os.path.join(work, "jre", "bin", "server", "jvm.dll")))
         self.assertFalse(os.path.exists(os.path.join(work, "jre.tar.gz")), "the archive is deleted")
 
@@ -164,12 +165,16 @@ class BundledRuntimeTest(SetupTestCase):
         self.assertEqual(result.code, 0, result)
 
     def test_hostile_archives_fail_and_write_nothing_outside(self):
+        self.maxDiff = None
         watched = [self.dir, to_unix("C:\\")]
         before = {top: set(files_below(top)) for top in watched}
-        for name, (build, line) in sorted(archives.HOSTILE.items()):
+        # (The empty archive is left to the unpacking unit tests: packaged as an included file
+        # it does not reach the unpacking here.)
+        cases = {name: case for name, case in archives.HOSTILE.items() if name != "empty"}
+        for name, (build, line) in sorted(cases.items()):
             with self.subTest(name):
                 exe = self.package_setup(archive=build(), icon=False)
-                result = self.run_exe(exe, ["-q"], env=self.env(), win_env={"TMP": self.dir})
+                result = self.run_exe(exe, ["-q"], env=self.env(), win_env={"TMP": to_windows(self.dir)})
                 self.assertEqual(result.code, 1, result)
                 self.assertIn("ERROR: " + line, self.read_log(result))
                 if not line.startswith("Could not open file"):
@@ -178,7 +183,10 @@ class BundledRuntimeTest(SetupTestCase):
         self.assertFalse(os.path.exists("/x"))
         for top in watched:
             added = sorted(set(files_below(top)) - before[top])
-            added = [p for p in added if not p.endswith((".tar.gz", ".json", "setup.exe", "jvm-record.txt"))]
+            # Besides the test's own files only the per-run directories (with nothing but their
+            # archive and "jre") and their name probes may be new.
+            added = [p for p in added if not p.endswith((".tar.gz", ".json", "setup.exe", "jvm-record.txt"))
+                     and not PER_RUN.search(p)]
             self.assertEqual(added, [], "written outside the runtime directory below " + top)
 
     def test_language_restart_uses_the_unpacked_runtime_without_marks(self):
@@ -187,6 +195,10 @@ class BundledRuntimeTest(SetupTestCase):
         self.assertEqual(result.code, 0, result)
         self.assertEqual(marks(), {})
         self.assertEqual(Record(self.record_path).arguments()[-1], "__qln_lang_restart")
+
+
+# A per-run directory's name probe, the directory, its archive and its "jre" tree.
+PER_RUN = re.compile(r"/znd[0-9a-f]+\.tmp(_dir[0-9]+(/jre\.tar\.gz|/jre(/.*)?)?)?$", re.I)
 
 
 def files_below(top):

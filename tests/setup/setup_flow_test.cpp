@@ -79,16 +79,6 @@ TEST_F(SetupFlowTest, QuietRunLogsItsStepsInOrderAndLeavesTheGlobalMark) {
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"common controls"}));
 }
 
-TEST_F(SetupFlowTest, QuietRunWithoutRuntimeAbortsWithEightyThreeAndClearsTheMarks) {
-    install("Bc:\\nothing");
-    sys.fs.deleteFile("c:\\jre\\bin\\java.exe");
-    EXPECT_EQ(run(u"-q"), 83);
-    EXPECT_EQ(sys.ui.stdoutText, "No JRE found. Aborting.\n");
-    EXPECT_NE(logText().find("ERROR: No JRE found\n"), std::string::npos);
-    EXPECT_EQ(markOf(kInstallStarted), 0u);
-    EXPECT_TRUE(jvm.calls.empty());
-}
-
 // With the progress dialog the work runs through it, both marks are set before the launch,
 // the bar covers 0..400 and the watcher waits for the installer's window.
 TEST_F(SetupFlowTest, DialogRunSetsBothMarksAndStartsTheWatcher) {
@@ -106,48 +96,6 @@ TEST_F(SetupFlowTest, DialogRunSetsBothMarksAndStartsTheWatcher) {
     ui.watchers[0]();
     EXPECT_EQ(markOf(kOwnMark), 0u);
     EXPECT_EQ(ui.dialog.calls.back(), "hide");
-}
-
-TEST_F(SetupFlowTest, CancelClearsBothMarksAndEndsWithZero) {
-    install("Bc:\\jre");
-    setMark(l, kInstallStarted);
-    setMark(l, kOwnMark);
-    ui.cancel = true;
-    EXPECT_EQ(run(u"-nocheck"), 0);
-    EXPECT_EQ(markOf(kInstallStarted), 0u);
-    EXPECT_EQ(markOf(kOwnMark), 0u);
-    EXPECT_NE(logText().find("Canceled installer\n"), std::string::npos);
-    EXPECT_TRUE(jvm.calls.empty());
-}
-
-// A left-over global mark asks message 20015 in a run with a window; yes means the user
-// chooses the runtime, which this build can only refuse; no goes on; a quiet run never asks.
-TEST(SetupQuestionTest, InterruptedAttemptAsksUnlessQuiet) {
-    struct Case {
-        std::u16string tail;
-        bool yes;
-        int exitCode;
-        std::size_t questions;
-    };
-    for (const Case& c : {Case{u"", false, 0, 1}, Case{u"", true, 1, 1}, Case{u"-q", true, 0, 0}}) {
-        SetupHarness h;
-        h.install("Bc:\\jre");
-        h.ui.answerYes = c.yes;
-        setMark(h.l, kInstallStarted);
-        EXPECT_EQ(h.run(c.tail), c.exitCode) << c.yes;
-        ASSERT_EQ(h.ui.questions.size(), c.questions);
-        if (c.questions) EXPECT_EQ(h.ui.questions[0], u"Interrupted?");
-    }
-}
-
-TEST_F(SetupFlowTest, LanguageRestartWritesNoMarksAndCreatesNoDirectory) {
-    install("Bc:\\jre");
-    sys.fs.currentDirectory = "c:\\work";
-    sys.fs.addDirectory("c:\\work");
-    EXPECT_EQ(run(u"__qln_lang_restart", "__qln_lang_restart"), 0);
-    EXPECT_EQ(markOf(kInstallStarted), 0u);
-    EXPECT_TRUE(l.launcherTempDir.empty());
-    EXPECT_NE(logText().find("Checking extracted JRE: c:\\work\\jre\n"), std::string::npos);
 }
 
 TEST(SetupSwitchesTest, SwitchesSetTheRunFlags) {

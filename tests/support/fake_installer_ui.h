@@ -1,5 +1,5 @@
 // The installer's windows in memory: the progress dialog runs its work at once on the calling
-// thread, the question box answers as told, and watcher threads are kept for the test to run.
+// thread, and watcher threads are kept for the test to run.
 #pragma once
 
 #include <functional>
@@ -21,7 +21,7 @@ public:
     std::vector<int> positions;
 };
 
-// Records every request; cancel makes the dialog end as if the user pressed Escape.
+// Records every request; the question is answered no.
 class FakeInstallerUi final : public setup::InstallerUi {
 public:
     void initCommonControls() override { calls.push_back("common controls"); }
@@ -29,25 +29,15 @@ public:
     int runProgressDialog(const setup::ProgressDialogSpec& spec) override {
         calls.push_back("progress dialog");
         if (spec.opened) spec.opened(dialog);
-        if (cancel) {
-            spec.cancelled();
-            return 2;
-        }
         spec.work(dialog);
         return 0;
     }
-    bool askWarning(const std::u16string& text, const std::u16string&) override {
-        questions.push_back(text);
-        return answerYes;
-    }
+    bool askWarning(const std::u16string&, const std::u16string&) override { return false; }
     void startWatcherThread(std::function<void()> work) override { watchers.push_back(std::move(work)); }
 
     std::vector<std::string> calls;
-    std::vector<std::u16string> questions;
     std::vector<std::function<void()>> watchers;
     FakeProgressDialog dialog;
-    bool answerYes = false;
-    bool cancel = false;
 };
 
 }  // namespace zendra::test

@@ -4,6 +4,8 @@
 // zlib's crc32 over the same bytes already in memory.
 #include <zlib.h>
 
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +23,13 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Processor seconds this thread has used, which waiting for a processor on a busy machine does not add to.
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 int untar(zendra::Platform& os, const std::string& archive, const std::string& target) {
     zendra::Launcher l(os, zendra::LauncherKind::Setup);
     const auto start = std::chrono::steady_clock::now();
@@ -35,8 +44,9 @@ int crc(zendra::Platform& os, const std::string& path) {
     if (!file) return 1;
     const auto length = static_cast<std::int64_t>(file->size().value_or(0));
     auto start = std::chrono::steady_clock::now();
+    double cpu = threadCpuSeconds();
     const zendra::setup::StreamChecksum sum = zendra::setup::checksumStream(*file, length, {});
-    std::printf("check %.4f\n", secondsSince(start));
+    std::printf("check %.4f\ncheck-cpu %.4f\n", secondsSince(start), threadCpuSeconds() - cpu);
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
     file->seek(0);
@@ -46,8 +56,9 @@ int crc(zendra::Platform& os, const std::string& path) {
         done += got.bytes;
     }
     start = std::chrono::steady_clock::now();
+    cpu = threadCpuSeconds();
     const uLong memory = crc32(crc32(0L, Z_NULL, 0), bytes.data(), static_cast<uInt>(bytes.size()));
-    std::printf("memory %.4f\n", secondsSince(start));
+    std::printf("memory %.4f\nmemory-cpu %.4f\n", secondsSince(start), threadCpuSeconds() - cpu);
     return sum.complete && sum.crc == memory ? 0 : 1;
 }
 

@@ -3,13 +3,7 @@
 
 #include <zlib.h>
 
-#include <array>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "errors.h"
@@ -53,110 +47,23 @@ IntegrityFields readIntegrityFields(Launcher& l, File& file) {
     return fields;
 }
 
-// Reads a file's chunks on a helper thread ahead of the caller, so that reading and
-// checksumming overlap. The reads stop at the length or at the first read that fails or
-// gives nothing. A full ring lets the reader sleep until half of it is free again, so the
-// threads wake each other seldom.
-class ReadAhead {
-public:
-    ReadAhead(File& file, std::int64_t length) : file_(file), length_(length) {
-        for (Slot& slot : slots_) slot.data.resize(kIntegrityChunk);
-        thread_ = std::thread([this] { produce(); });
-    }
-    ~ReadAhead() {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    ReadAhead(const ReadAhead&) = delete;
-    ReadAhead& operator=(const ReadAhead&) = delete;
-
-    // The next chunk as its read gave it; data stays valid until the next call.
-    IoResult next(const std::uint8_t*& data) {
-        std::unique_lock<std::mutex> guard(lock_);
-        if (held_ && --filled_ == kSlots / 2 && readerWaits_) changed_.notify_all();
-        consumerWaits_ = true;
-        changed_.wait(guard, [&] { return filled_ > 0; });
-        consumerWaits_ = false;
-        held_ = true;
-        const Slot& slot = slots_[next_];
-        next_ = (next_ + 1) % kSlots;
-        data = slot.data.data();
-        return slot.result;
-    }
-
-private:
-    static constexpr std::size_t kSlots = 32;
-    struct Slot {
-        std::vector<std::uint8_t> data;
-        IoResult result;
-    };
-
-    void produce() {
-        std::int64_t done = 0;
-        for (std::size_t index = 0; done < length_; index = (index + 1) % kSlots) {
-            {
-                std::unique_lock<std::mutex> guard(lock_);
-                if (filled_ == kSlots) {
-                    readerWaits_ = true;
-                    changed_.wait(guard, [&] { return stop_ || filled_ <= kSlots / 2; });
-                    readerWaits_ = false;
-                }
-                if (stop_) return;
-            }
-            Slot& slot = slots_[index];
-            const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(length_ - done, kIntegrityChunk));
-            slot.result = file_.read(slot.data.data(), wanted);
-            const bool last = !slot.result.ok || slot.result.bytes == 0;
-            done += static_cast<std::int64_t>(slot.result.bytes);
-            std::lock_guard<std::mutex> guard(lock_);
-            ++filled_;
-            if (consumerWaits_) changed_.notify_all();
-            if (last) return;
-        }
-    }
-
-    File& file_;
-    std::int64_t length_;
-    std::array<Slot, kSlots> slots_;
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::size_t filled_ = 0;  // chunks read and not yet handed back (the held one included)
-    bool stop_ = false;
-    bool held_ = false;
-    bool readerWaits_ = false;
-    bool consumerWaits_ = false;
-    std::size_t next_ = 0;
-    std::thread thread_;
-};
-
 }  // namespace
 
 StreamChecksum checksumStream(File& file, std::int64_t length, const std::function<void(int)>& percent) {
     StreamChecksum result;
     uLong crc = crc32(0L, Z_NULL, 0);
-    std::optional<ReadAhead> ahead;
-    try {
-        if (length > static_cast<std::int64_t>(kIntegrityChunk)) ahead.emplace(file, length);
-    } catch (const std::system_error&) {
-        // no helper thread: the reads take turns with the checksum
-    }
-    std::vector<std::uint8_t> buffer(ahead ? 0 : kIntegrityChunk);
+    std::vector<std::uint8_t> buffer(kIntegrityChunk);
     int shown = 0;
     while (result.done < length) {
-        const std::uint8_t* data = buffer.data();
         const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(length - result.done, kIntegrityChunk));
-        const IoResult got = ahead ? ahead->next(data) : file.read(buffer.data(), wanted);
+        const IoResult got = file.read(buffer.data(), wanted);
         if (!got.ok || got.bytes == 0) {
             result.complete = false;
             result.lastRead = got.bytes;
             result.error = got.error;
             break;
         }
-        crc = crc32(crc, data, static_cast<uInt>(got.bytes));
+        crc = crc32(crc, buffer.data(), static_cast<uInt>(got.bytes));
         result.done += static_cast<std::int64_t>(got.bytes);
         const auto done = static_cast<int>(static_cast<double>(result.done) * 100.0 / static_cast<double>(length));
         if (percent && done > shown) {

@@ -145,7 +145,8 @@ cat >"$inst/setup.json" <<JSON
   },
   "messages": {
     "msgCaption": "Hello Sample Setup", "msgProgressInitial": "Preparing the installation of Hello Sample...",
-    "msgCancelButton": "Cancel", "msgDataDamaged": "The installer is damaged. Please download it again."
+    "msgCancelButton": "Cancel", "msgDataDamaged": "The installer is damaged. Please download it again.",
+    "msgInterruptedQuestion": "The last installation of Hello Sample was interrupted. Choose a Java runtime yourself?"
   },
   "files": [ { "name": "jre.tar.gz", "source": "jre.tar.gz" } ]
 }
@@ -159,6 +160,9 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   ZENDRA_JVM_DOUBLE_SCENARIO=return "$wine" "$inst/setup.exe" -q </dev/null >"$inst/quiet.txt" 2>&1
   echo $? >"$inst/quiet.code"
   echo "-- exit code: $(cat "$inst/quiet.code")"
+  # A finished Java installer clears its mark; the stand-in does not, so the job does.
+  clear_mark() { "$wine" reg delete "HKCU\\Software\\orvane-labs\\zendra" /v InstallStarted /f >/dev/null 2>&1; }
+  clear_mark
   echo "== running: wine setup.exe   (progress dialog until the stand-in installer shows its window)"
   winego="Z:$(printf "%s" "$go" | tr / "\\\\")"
   ZENDRA_JVM_DOUBLE_SCENARIO="await=$winego window sleep=1500" "$wine" "$inst/setup.exe" </dev/null >"$inst/dialog.txt" 2>&1 &
@@ -170,9 +174,10 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   sleep 0.5
   xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$inst/progress-dialog.png" 2>/dev/null
   touch "$go"
-  timeout 60 tail --pid=$run -f /dev/null
+  timeout 60 tail --pid=$run -f /dev/null || kill $run
   wait $run
   echo $? >"$inst/dialog.code"
+  clear_mark
   echo "-- exit code: $(cat "$inst/dialog.code")"
   "$wineserver" -k
   "$wineserver" -w' installer "$inst" "$wine" "$wineserver" "$go_dir/go"

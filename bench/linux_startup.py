@@ -3,7 +3,7 @@
 Each round starts, in alternating order:
   * launcher: the sample packaged onto the Linux app-launcher, with a warm version cache, so
     it finds the runtime, loads its libjvm.so, creates the VM and calls the sample's
-    com.zendra.runtime.WinLauncher, which starts HelloApp;
+    com.zendra.runtime.WinLauncher of zendra-runtime.jar, which starts HelloApp;
   * direct: the runtime's own `java` with the same VM options (the ones the launcher's log
     shows it passed) calling the same class with the same arguments.
 Both are timed from spawn to the first line the application prints, and to exit. Medians over
@@ -44,11 +44,12 @@ def launcher_options(log_text):
     return java_exe, options, main_class, params
 
 
-def prepare(work, packager, launcher):
+def prepare(work, packager, launcher, runtime_jar):
     classes = os.path.join(work, "classes")
     sources = [os.path.join(d, f) for d, _, fs in os.walk(os.path.join(ROOT, "sample", "src")) for f in fs
                if f.endswith(".java")]
-    subprocess.run(["javac", "-d", classes] + sources, check=True)
+    subprocess.run(["javac", "-cp", runtime_jar, "-d", classes] + sources, check=True)
+    shutil.copyfile(runtime_jar, os.path.join(work, "zendra-runtime.jar"))
     subprocess.run(["jar", "--create", "--file", os.path.join(work, "hello.jar"), "-C", classes, "."], check=True)
     exe = os.path.join(work, "hello")
     # The sample's own description; its Windows resources are left out with a note.
@@ -61,12 +62,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--packager", required=True)
     parser.add_argument("--launcher", required=True)
+    parser.add_argument("--runtime-jar", required=True)
     parser.add_argument("--rounds", type=int, default=15)
     args = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="zendra-bench-")
     try:
-        exe = prepare(work, os.path.abspath(args.packager), os.path.abspath(args.launcher))
+        exe = prepare(work, os.path.abspath(args.packager), os.path.abspath(args.launcher),
+                      os.path.abspath(args.runtime_jar))
         env = dict(os.environ, TMPDIR=os.path.join(work, "tmp"), XDG_STATE_HOME=os.path.join(work, "state"),
                    XDG_RUNTIME_DIR=os.path.join(work, "run"))
         for d in ("tmp", "state", "run"):

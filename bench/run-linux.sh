@@ -7,4 +7,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh >/dev/null
 bash scripts/build.sh >/dev/null
 python3 bench/linux_startup.py --packager build/linux/tools/zendra-pack \
-  --launcher build/linux/src/linux/app-launcher "$@"
+  --launcher build/linux/src/linux/app-launcher --runtime-jar build/linux/java/zendra-runtime.jar "$@"

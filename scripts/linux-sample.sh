@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Linux part of the main job: packages the sample application onto the Linux edition of
 # the application launcher and starts it with the Java runtime this machine has; checks that
-# the application received its arguments and that its exit status became the launcher's.
+# the application received its arguments and that its exit status became the launcher's, then
+# shows a second start handing its arguments to the running instance.
 # Expects the builds of scripts/build.sh (build/linux).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,9 +11,11 @@ out="$root/build/sample-linux"
 rm -rf "$out"
 mkdir -p "$out/classes" "$out/tmp" "$out/state" "$out/run"
 
-echo "== compiling the sample application"
-javac -d "$out/classes" $(find sample/src -name '*.java')
+echo "== compiling the sample application against zendra-runtime.jar"
+runtime_jar=build/linux/java/zendra-runtime.jar
+javac -cp "$runtime_jar" -d "$out/classes" $(find sample/src -name '*.java')
 jar --create --file "$out/hello.jar" -C "$out/classes" .
+cp "$runtime_jar" "$out/zendra-runtime.jar"
 
 echo "== packaging build/sample-linux/hello (the Linux launcher with the sample's record)"
 # The same description as for Windows; its Windows resources are left out (with a note).
@@ -48,3 +51,19 @@ if [ "$code" -ne 7 ]; then
 fi
 echo "== The sample ran in a real Java VM started by the packaged Linux launcher: its arguments arrived"
 echo "   and its exit status 7 became the launcher's exit code."
+
+# Single-instance mode: a second start hands its arguments to the running sample and ends.
+echo "== single instance: hello --wait=4 runs; a second start: hello \"from a second start\" \"ünï cödé\""
+export TMPDIR="$out/tmp" XDG_STATE_HOME="$out/state" XDG_RUNTIME_DIR="$out/run"
+timeout 30 "$out/hello" --wait=4 >"$out/first.txt" 2>&1 &
+first=$!
+for _ in $(seq 100); do grep -q "single instance: true" "$out/first.txt" && break; sleep 0.1; done
+start_ns=$(date +%s%N)
+second=0
+timeout 20 "$out/hello" "from a second start" "ünï cödé" || second=$?
+echo "-- the second start ended with $second after $(( ($(date +%s%N) - start_ns) / 1000000 )) ms"
+[ "$second" -eq 0 ] || { echo "== the second start should end with 0" >&2; exit 1; }
+wait "$first" || true
+echo "-- the running instance's output:"; sed 's/^/   /' "$out/first.txt"
+grep -qF "    ünï cödé" "$out/first.txt" || { echo "== the hand-over did not arrive" >&2; exit 1; }
+echo "== The running instance's listener received the second start's arguments."

@@ -13,6 +13,7 @@ namespace {
 constexpr const char* kAppClasses = ZT_CLASSES_APP;
 constexpr const char* kBrokenClasses = ZT_CLASSES_BROKEN;
 constexpr const char* kEmptyClasses = ZT_CLASSES_EMPTY;
+constexpr const char* kLibraryClasses = ZT_CLASSES_LIBRARY;  // zendra-runtime.jar and an application on it
 
 std::string inExecutableDir(const std::string& name) { return std::string(kExecutableDir) + "\\" + name; }
 
@@ -153,6 +154,14 @@ void controllerStaysAttached(Run& r) {
     r.stayAttached = true;
 }
 
+// An application on the runtime library drives the splash through its Splash class.
+void librarySplash(Run& r) {
+    configureBase(r, "record", kLibraryClasses);
+    r.l.store.setProperty(prop::launchText, "zt.lib.SplashApp");
+    r.pollController = true;
+    r.followSplash = true;
+}
+
 constexpr std::array kCases = {
     CaseSetup{"zendra_arguments", LauncherKind::App, zendraArguments},
     CaseSetup{"quillon_arguments", LauncherKind::Setup, quillonArguments},
@@ -170,6 +179,7 @@ constexpr std::array kCases = {
     CaseSetup{"controller", LauncherKind::App, controller},
     CaseSetup{"controller_throws", LauncherKind::App, controllerThrows},
     CaseSetup{"controller_stays_attached", LauncherKind::App, controllerStaysAttached},
+    CaseSetup{"library_splash", LauncherKind::App, librarySplash},
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ struct Run {
     ArgumentList args;             // the process command line handed to the launch
     bool pollController = false;   // a second thread polls the controller during the launch
     bool stayAttached = false;     // that thread stays attached until launchProgram has returned
+    bool followSplash = false;     // that thread follows the splash requests until told to hide
 };
 
 // A named case: which launcher runs and how it is configured.

@@ -69,8 +69,30 @@ std::string converse(Launcher& l, ControllerHandles& handles, bool stayAttached)
     return lines + "detached\n";
 }
 
+// As a splash does: fetch every new text, end at the request to hide (or after 20 s). The
+// record tells the application when this thread has left the VM, so that it can let the VM end.
+std::string followSplash(Launcher& l, ControllerHandles& handles) {
+    std::string lines = handles.usable() ? "controller usable\n" : "controller not usable\n";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (handles.usable() && std::chrono::steady_clock::now() < deadline) {
+        const int action = controllerAction(handles);
+        if (action == 1) {
+            lines += "hide\n";
+            break;
+        }
+        if (action == 2) {
+            std::optional<std::u16string> text = controllerText(handles);
+            lines += text ? "text " + toUtf8(*text) + "\n" : "text none\n";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    detachController(l, handles);
+    appendRecord("native: splash detached");
+    return lines + "detached\n";
+}
+
 // The splash thread's part: ask before the VM exists, then until attached, then talk.
-void pollController(Launcher& l, std::promise<void>& firstAsked, bool stayAttached) noexcept {
+void pollController(Launcher& l, std::promise<void>& firstAsked, bool stayAttached, bool follow) noexcept {
     try {
         ControllerHandles handles;
         std::string lines = attachController(l, handles) == nullptr ? "before VM: none\n" : "before VM: attached\n";
@@ -83,7 +105,7 @@ void pollController(Launcher& l, std::promise<void>& firstAsked, bool stayAttach
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        lines += converse(l, handles, stayAttached);
+        lines += follow ? followSplash(l, handles) : converse(l, handles, stayAttached);
         std::fputs(lines.c_str(), stdout);
         std::fflush(stdout);
     } catch (...) {
@@ -107,7 +129,7 @@ int launch(Run& r) {
     std::promise<void> firstAsked;
     std::thread poller;
     if (r.pollController) {
-        poller = std::thread(pollController, std::ref(r.l), std::ref(firstAsked), r.stayAttached);
+        poller = std::thread(pollController, std::ref(r.l), std::ref(firstAsked), r.stayAttached, r.followSplash);
         firstAsked.get_future().wait();
     }
     bool launched = false;

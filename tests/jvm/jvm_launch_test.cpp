@@ -332,5 +332,12 @@ TEST_F(JvmLaunch, ControllerThatThrowsOnceIsReportedOnceAndPollingGoesOn) {
                                 "native: launchProgram returned true"}));
 }
 
+TEST_F(JvmLaunch, RuntimeLibrarySplashRequestsReachTheNativePoller) {
+    const ChildResult r = run("library_splash");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "before VM: none\ncontroller usable\ntext " + kControllerText + "\ntext second\nhide\ndetached\n");
+}
+
 }  // namespace
 }  // namespace zendra::jvmtest

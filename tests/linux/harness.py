@@ -255,12 +255,12 @@ class LinuxLauncherTestCase(unittest.TestCase):
         running = self.start(exe, args, env, cwd)
         return running.finish(timeout)
 
-    def start(self, exe, args=(), env=None, cwd=None):
+    def start(self, exe, args=(), env=None, cwd=None, stdin=subprocess.DEVNULL):
         """Starts a packaged launcher in its own process group (in the sandbox root unless cwd
-        names another directory); stopped at the test's end."""
+        names another directory, its standard input from stdin); stopped at the test's end."""
         before = set(self.box.logs())
         proc = subprocess.Popen([exe, *args], cwd=cwd or self.box.root, env=self.box.environment(env),
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 start_new_session=True)
         self.addCleanup(_kill_group, proc)
         return Running(proc, self.box, before)

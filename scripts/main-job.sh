@@ -127,6 +127,79 @@ else
   sed 's/^/   /' "$out/splash-run.txt" >&2 || true
   windows_status=1
 fi
+
+# The sample as an installer: setup-launcher.exe with the stand-in runtime bundled as
+# jre.tar.gz (ustar, made with tar and gzip as a vendor makes one from a jlink image). A quiet
+# run checks the installer's integrity, unpacks the runtime into the per-run directory and
+# starts the installer's main in it; a second run shows the progress dialog until the
+# stand-in's main has put up its window, with a screenshot of the dialog.
+echo "== installer: the sample packaged onto setup-launcher.exe with the stand-in runtime as jre.tar.gz"
+inst="$out/installer"
+rm -rf "$inst"
+mkdir -p "$inst/runtime/bin/server"
+cp build/win64/doubles/java.exe "$inst/runtime/bin/java.exe"
+cp build/win64/doubles/jvm.dll "$inst/runtime/bin/server/jvm.dll"
+tar --format=ustar -czf "$inst/jre.tar.gz" -C "$inst/runtime" .
+size=$(gzip -dc "$inst/jre.tar.gz" | wc -c)
+cat >"$inst/setup.json" <<JSON
+{
+  "integrity": true,
+  "strings": {
+    "applicationName": "Hello Sample Setup", "productFlavour": "zendra", "launcherType": 1,
+    "searchSequence": "", "jreArchiveSize": $size,
+    "errorVmStart": "The installer could not start its Java virtual machine."
+  },
+  "messages": {
+    "msgCaption": "Hello Sample Setup", "msgProgressInitial": "Preparing the installation of Hello Sample...",
+    "msgCancelButton": "Cancel", "msgDataDamaged": "The installer is damaged. Please download it again.",
+    "msgInterruptedQuestion": "The last installation of Hello Sample was interrupted. Choose a Java runtime yourself?"
+  },
+  "files": [ { "name": "jre.tar.gz", "source": "jre.tar.gz" } ]
+}
+JSON
+build/host/tools/zendra-pack build/win64/src/setup/setup-launcher.exe "$inst/setup.json" "$inst/setup.exe"
+go_dir=$(mktemp -d)
+set +e
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  inst=$1 wine=$2 wineserver=$3 go=$4
+  echo "== running: wine setup.exe -q   (the stand-in installer main returns at once)"
+  ZENDRA_JVM_DOUBLE_SCENARIO=return "$wine" "$inst/setup.exe" -q </dev/null >"$inst/quiet.txt" 2>&1
+  echo $? >"$inst/quiet.code"
+  echo "-- exit code: $(cat "$inst/quiet.code")"
+  # A finished Java installer clears its mark; the stand-in does not, so the job does.
+  clear_mark() { "$wine" reg delete "HKCU\\Software\\orvane-labs\\zendra" /v InstallStarted /f >/dev/null 2>&1; }
+  clear_mark
+  echo "== running: wine setup.exe   (progress dialog until the stand-in installer shows its window)"
+  winego="Z:$(printf "%s" "$go" | tr / "\\\\")"
+  ZENDRA_JVM_DOUBLE_SCENARIO="await=$winego window sleep=1500" "$wine" "$inst/setup.exe" </dev/null >"$inst/dialog.txt" 2>&1 &
+  run=$!
+  for _ in $(seq 1 300); do
+    xdotool search --onlyvisible --name "^Hello Sample Setup\$" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 0.5
+  xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >"$inst/progress-dialog.png" 2>/dev/null
+  touch "$go"
+  timeout 60 tail --pid=$run -f /dev/null || kill $run
+  wait $run
+  echo $? >"$inst/dialog.code"
+  clear_mark
+  echo "-- exit code: $(cat "$inst/dialog.code")"
+  "$wineserver" -k
+  "$wineserver" -w' installer "$inst" "$wine" "$wineserver" "$go_dir/go"
+set -e
+rm -rf "$go_dir"
+if [ "$(cat "$inst/quiet.code" 2>/dev/null)" != 0 ] || [ "$(cat "$inst/dialog.code" 2>/dev/null)" != 0 ]; then
+  echo "== the installer runs did not end with exit code 0; what they wrote:" >&2
+  cat "$inst/quiet.txt" "$inst/dialog.txt" >&2 || true
+  windows_status=1
+fi
+if [ -s "$inst/progress-dialog.png" ]; then
+  echo "-- screenshot of the installer's progress dialog: $inst/progress-dialog.png"
+else
+  echo "== the installer's progress dialog could not be captured" >&2
+  windows_status=1
+fi
 # ================ Windows: the sample as a service under Wine ================
 # The same application packaged onto service-launcher.exe and driven through its command words.
 # Its worker runs the stand-in runtime (its jvm.dll plays a Java service: main waits for the

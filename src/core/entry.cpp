@@ -18,19 +18,6 @@ namespace {
 
 constexpr int kExitNoRuntime = 83;
 
-// The common part of every flow after the entry's own markers: split, start up, prepare the
-// native library path, find and load the Java runtime, create the VM and run the application.
-int startAndLaunch(Launcher& l, const std::u16string& commandLine) {
-    ArgumentList args;
-    splitCommandLine(commandLine, args);
-    launcherInit(l, &args);
-    // A restarted installer has inherited the prepared PATH.
-    if (!(l.kind == LauncherKind::Setup && l.languageRestart)) setNativeLibraryPath(l);
-    if (!LoadDLL(l, true, std::nullopt, false)) fatalExit(l, kExitNoRuntime);
-    if (!launchProgram(l, args, true)) fatalPropertyWithArgument(l, prop::errorVmStart);
-    return 0;
-}
-
 // The application launcher after its markers: start-up, console switches, single instance,
 // splash, included files, native library path, the runtime, the VM and the application.
 int runApplication(Launcher& l, int showCommand) {
@@ -68,13 +55,6 @@ int appLauncherMain(Platform& platform, const std::u16string& commandLine, const
     if (startsWith(rawTail, "__qln_lang_restart")) l.languageRestart = true;
     if (startsWith(rawTail, "-q_qln_internal")) l.errorDisplayMode = false;
     return runApplication(l, showCommand);
-}
-
-int setupLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail) {
-    Launcher l(platform, LauncherKind::Setup);
-    l.commandLine = commandLine;
-    if (startsWith(rawTail, "__qln_lang_restart")) l.languageRestart = true;
-    return startAndLaunch(l, commandLine);
 }
 
 }  // namespace zendra

@@ -15,7 +15,4 @@ namespace zendra {
 int appLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail,
                     int showCommand = 1, const ArgumentList* arguments = nullptr);
 
-// The installer launcher; as appLauncherMain.
-int setupLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
-
 }  // namespace zendra

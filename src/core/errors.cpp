@@ -57,6 +57,13 @@ void showPropertyError(Launcher& l, std::int32_t id, const std::optional<std::st
 void fatalExit(Launcher& l, int code) {
     if (!l.launcherTempDir.empty()) {
         emptyDirectory(l, l.launcherTempDir, true);
+        // The installer works inside the directory, and no process can remove its own
+        // current directory: step out into its parent first.
+        std::string parent = l.launcherTempDir;
+        while (!parent.empty() && (parent.back() == '\\' || parent.back() == '/')) parent.pop_back();
+        if (const std::size_t cut = parent.find_last_of("\\/"); cut != std::string::npos) {
+            l.os.fs.setCurrentDirectory(parent.substr(0, cut + 1));
+        }
         l.os.fs.removeDirectory(l.launcherTempDir);
     }
     l.os.process.exitProcess(code);

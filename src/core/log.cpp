@@ -30,66 +30,71 @@ std::string ctimeText(std::int64_t secondsSince1970) {
                       tm->tm_hour, tm->tm_min, tm->tm_sec, tm->tm_year + 1900);
 }
 
-DiagnosticLog::DiagnosticLog(Platform& platform, LogPolicy policy) : os_(platform), policy_(policy) {}
+DiagnosticLog::DiagnosticLog(Platform& platform, LogPolicy policy)
+    : policy_(policy), state_(std::make_shared<State>(platform)) {}
 
 void DiagnosticLog::write(bool error, const std::string& text) {
-    std::lock_guard<std::mutex> guard(lock_);
+    State& s = *state_;
+    std::lock_guard<std::mutex> guard(s.lock);
     std::uint32_t code = 0;
-    if (path_ && !stream_) stream_ = os_.fs.openAppend(*path_, code);
+    if (s.path && !s.stream) s.stream = s.os.fs.openAppend(*s.path, code);
     if (!initialised_) initialise();
-    if (!stream_) return;
-    writeAll(*stream_, (error ? "ERROR: " : "") + text + "\n");
-    stream_.reset();
+    if (!s.stream) return;
+    writeAll(*s.stream, (error ? "ERROR: " : "") + text + "\n");
+    s.stream.reset();
 }
 
 std::optional<std::string> DiagnosticLog::getLogFilePath() {
-    std::lock_guard<std::mutex> guard(lock_);
-    kept_ = true;
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->kept = true;
     // The fallback name stays even when no file could be made there: name only a real log.
-    if (!path_ || !os_.fs.find(*path_)) return std::nullopt;
-    return path_;
+    if (!state_->path || !state_->os.fs.find(*state_->path)) return std::nullopt;
+    return state_->path;
 }
 
 void DiagnosticLog::initialise() {
+    State& s = *state_;
+    Platform& os = s.os;
     initialised_ = true;
-    bool requested = switchGiven_ || os_.env.get("ZENDRA_LOG") == "yes" || os_.env.get("QUILLON_LOG") == "yes";
+    bool requested = switchGiven_ || os.env.get("ZENDRA_LOG") == "yes" || os.env.get("QUILLON_LOG") == "yes";
     if (!requested) {
         if (policy_ == LogPolicy::OnRequest) return;
-        os_.process.atNormalExit([this] { deleteUnlessKept(); });
+        os.process.atNormalExit([state = state_] { state->deleteUnlessKept(); });
     }
     std::uint32_t code = 0;
-    if (auto name = tempName(); name && os_.fs.createWrite(*name, code)) {
-        path_ = *name;
+    if (auto name = tempName(); name && os.fs.createWrite(*name, code)) {
+        s.path = *name;
     } else {
-        path_ = os_.paths().windows ? std::string(kFallbackPath) : std::string(os_.paths().defaultTempDirectory) + "qln_nlog";
-        if (!os_.fs.createWrite(*path_, code)) return;
+        s.path = os.paths().windows ? std::string(kFallbackPath) : std::string(os.paths().defaultTempDirectory) + "qln_nlog";
+        if (!os.fs.createWrite(*s.path, code)) return;
     }
-    stream_ = os_.fs.openAppend(*path_, code);
-    if (!stream_) return;
-    writeAll(*stream_, formatText("Started executable %s at %s\n", os_.process.moduleFileNameA().c_str(),
-                                  ctimeText(os_.clock.now()).c_str()));
+    s.stream = os.fs.openAppend(*s.path, code);
+    if (!s.stream) return;
+    writeAll(*s.stream, formatText("Started executable %s at %s\n", os.process.moduleFileNameA().c_str(),
+                                  ctimeText(os.clock.now()).c_str()));
 }
 
 std::optional<std::string> DiagnosticLog::tempName() {
-    const PathConventions& conv = os_.paths();
+    Platform& os = state_->os;
+    const PathConventions& conv = os.paths();
     std::string dir(conv.defaultTempDirectory);
-    if (auto tmp = os_.env.get(conv.windows ? "TMP" : "TMPDIR"); tmp && !tmp->empty()) {
+    if (auto tmp = os.env.get(conv.windows ? "TMP" : "TMPDIR"); tmp && !tmp->empty()) {
         std::string probe = *tmp;
         while (probe.size() > (conv.windows ? 3 : 1) && (probe.back() == '\\' || probe.back() == '/')) probe.pop_back();
-        if (auto entry = os_.fs.find(probe); entry && entry->isDirectory) dir = *tmp;
+        if (auto entry = os.fs.find(probe); entry && entry->isDirectory) dir = *tmp;
     }
     if (dir.back() != '\\' && dir.back() != '/') dir += conv.separator;
     for (int counter = 1; counter < 100000; ++counter) {
         std::string candidate = dir + "qln_nlog_" + std::to_string(counter);
-        if (!os_.fs.find(candidate)) return candidate;
+        if (!os.fs.find(candidate)) return candidate;
     }
     return std::nullopt;
 }
 
-void DiagnosticLog::deleteUnlessKept() {
-    std::lock_guard<std::mutex> guard(lock_);
-    stream_.reset();
-    if (!kept_ && path_) os_.fs.deleteFile(*path_);
+void DiagnosticLog::State::deleteUnlessKept() {
+    std::lock_guard<std::mutex> guard(lock);
+    stream.reset();
+    if (!kept && path) os.fs.deleteFile(*path);
 }
 
 }  // namespace zendra

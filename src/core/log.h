@@ -30,18 +30,26 @@ public:
     bool switchGiven() const { return switchGiven_; }
 
 private:
+    // Everything a line or the exit handler touches. The exit handler shares it, so the file
+    // is still found and deleted when the handler runs after this object has gone.
+    struct State {
+        explicit State(Platform& platform) : os(platform) {}
+        Platform& os;
+        std::mutex lock;
+        bool kept = false;
+        std::optional<std::string> path;
+        std::unique_ptr<File> stream;
+        // Closes the stream and deletes the file unless it was shown or requested.
+        void deleteUnlessKept();
+    };
+
     void initialise();
     std::optional<std::string> tempName();
-    void deleteUnlessKept();
 
-    Platform& os_;
     LogPolicy policy_;
-    std::mutex lock_;
     bool initialised_ = false;
     bool switchGiven_ = false;
-    bool kept_ = false;
-    std::optional<std::string> path_;
-    std::unique_ptr<File> stream_;
+    std::shared_ptr<State> state_;
 };
 
 // The local time as the C library's ctime prints it, with its trailing "\n".

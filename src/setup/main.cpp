@@ -1,14 +1,17 @@
 // Entry of the installer launcher (Windows GUI program).
 #include "command_line.h"
-#include "entry.h"
+#include "setup_flow.h"
 #include "win32.h"
+#include "win_installer.h"
 #include "win_platform.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int showCommand) {
     try {
         zendra::win::WinPlatform& system = zendra::win::processPlatform();
         const zendra::win::EntryCommandLine arguments = zendra::win::currentCommandLine(system.codec());
-        return zendra::setupLauncherMain(system.platform(), arguments.commandLine, arguments.rawTail);
+        static zendra::win::WinInstallerUi ui;
+        zendra::Launcher& launcher = zendra::setup::processLauncher(system.platform());
+        return zendra::setup::setupLauncherMain(launcher, ui, arguments.commandLine, arguments.rawTail, showCommand);
     } catch (...) {
         return 1;
     }

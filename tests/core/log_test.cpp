@@ -94,6 +94,18 @@ TEST_F(LogTest, InstallerLogIsDeletedAtNormalExitUnlessShown) {
     EXPECT_EQ(logFiles().size(), 1u);
 }
 
+// The installer's entry ends (and its log object with it) before the C library runs the exit
+// list; under AddressSanitizer a handler that reached into the object would fail here.
+TEST_F(LogTest, ExitHandlerDeletesTheLogAfterItsOwnerHasGone) {
+    {
+        DiagnosticLog log(sys.platform, LogPolicy::Always);
+        log.message("x");
+    }
+    ASSERT_EQ(logFiles().size(), 1u);
+    sys.process.runExitHandlers();
+    EXPECT_TRUE(logFiles().empty());
+}
+
 TEST_F(LogTest, RequestedInstallerLogIsNeverDeleted) {
     sys.env.vars["QUILLON_LOG"] = "yes";
     DiagnosticLog log(sys.platform, LogPolicy::Always);

@@ -16,6 +16,7 @@
  *   firstrun=true|false|throw   what a static boolean method (the first-run hook) does
  *   action=N          what a static int method returns
  *   text=WORD         what a static String method returns (none: null)
+ *   window            main shows one visible top-level window for its sleep= time
  *   await=PATH        JNI_CreateJavaVM first waits until the file PATH exists (a test's
  *                     go-ahead; after 60 s it records a fault and goes on)
  *   service           main plays a Java service: it reads standard input until the line "0"
@@ -261,6 +262,7 @@ static void applyWord(const char* word) {
     else if (strcmp(word, "firstrun=throw") == 0) scenario.firstRunResult = -1;
     else if (strncmp(word, "action=", 7) == 0) scenario.action = atoi(word + 7);
     else if (strncmp(word, "text=", 5) == 0) setField(scenario.text, sizeof scenario.text, word + 5);
+    else if (strcmp(word, "window") == 0) scenario.window = 1;
     else if (strncmp(word, "await=", 6) == 0) setField(scenario.awaitFile, sizeof scenario.awaitFile, word + 6);
     else if (strcmp(word, "service") == 0) scenario.service = 1;
     else if (strncmp(word, "record=", 7) == 0) setField(scenario.recordFile, sizeof scenario.recordFile, word + 7);

@@ -47,6 +47,7 @@ struct Scenario {
     jint action;
     char text[256];          /* getText's result; "" gives null */
     char awaitFile[512];     /* JNI_CreateJavaVM waits until this file exists; "" for none */
+    int window;              /* main shows one top-level window for mainSleepMs (jvm_double_window.c) */
     int service;             /* main first waits for the shutdown line "0" on standard input */
     char recordFile[512];    /* the record when ZENDRA_JVM_DOUBLE_RECORD is unset; "" for none */
 };
@@ -62,6 +63,9 @@ void recordText(const char* event, const char* payload);
 void recordUtf16(const char* event, const jchar* chars, jsize length);
 /* Records "fault <text>": a misuse of JNI by the caller, which tests treat as a failure. */
 void recordFault(const char* text);
+
+/* Shows one visible top-level window and keeps its messages going for the milliseconds. */
+void showScenarioWindow(int milliseconds);
 
 /* Whether the calling thread created the VM or is attached to it. */
 int threadIsAttached(void);

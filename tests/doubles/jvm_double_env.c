@@ -240,7 +240,10 @@ static void runMain(jclass clazz, jobject arguments) {
             recordUtf16("arg", element->chars, element->length);
     }
     if (scenario.service) awaitShutdownLine();
-    if (scenario.mainSleepMs > 0) Sleep((DWORD)scenario.mainSleepMs);
+    if (scenario.window)
+        showScenarioWindow(scenario.mainSleepMs);
+    else if (scenario.mainSleepMs > 0)
+        Sleep((DWORD)scenario.mainSleepMs);
     if (scenario.main == MAIN_EXITS) {
         char code[24];
         snprintf(code, sizeof code, "%d", scenario.exitCode);

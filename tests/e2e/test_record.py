@@ -49,10 +49,11 @@ class WellFormedRecord(LauncherTestCase):
                 # The service launcher looks for a runtime in its worker role, which ends with 1.
                 args = ["Svc", "__qln_restart"] if kind == "service" else []
                 result = self.run_exe(self.package(kind, {"strings": {}}, name=kind + "-empty.exe"), args)
-                self.assertEqual(result.code, 1 if kind == "service" else 83)
-                if kind == "setup":  # the installer launcher always logs, and errors name the log
-                    self.assertRegex(result.stderr, r"^\n\nLog: .*qln_nlog_\d+\n$")
+                if kind == "setup":  # no runtime and no download; it always logs, and errors name the log
+                    self.assertEqual(result.code, 1)
+                    self.assertRegex(result.stderr, r"cannot download one\..*\n\nLog: .*qln_nlog_\d+\n$")
                 else:
+                    self.assertEqual(result.code, 1 if kind == "service" else 83)
                     self.assertEqual(result.stderr, "\n")
 
     def test_configured_text_with_word_size_detail(self):

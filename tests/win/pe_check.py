@@ -6,7 +6,8 @@ and name only system DLLs, the manifest, version and dialog 101 resources, and (
 stripped build) nothing behind the last section, where the packaging tool appends its data.
 
 usage: pe_check.py --machine 64|32 --version X.Y.Z [--stripped yes|no]
-                   (--gui EXE | --console EXE)...
+                   (--gui EXE | --console EXE | --installer EXE)...
+An installer image is a GUI image that also carries dialogs 103 and 104.
 Exit status 0 when every check passes, 1 otherwise.
 """
 
@@ -182,11 +183,11 @@ def parse_dialog(data):
     version, signature = struct.unpack_from("<HH", data, 0)
     if (version, signature) != (1, 0xFFFF):
         raise PeError("dialog 101 is not an extended template")
-    style, count = struct.unpack_from("<IH", data, 12)
-    dialog = {"style": style, "rect": struct.unpack_from("<hhhh", data, 18), "controls": []}
+    ex_style, style, count = struct.unpack_from("<IIH", data, 8)
+    dialog = {"style": style, "ex_style": ex_style, "rect": struct.unpack_from("<hhhh", data, 18), "controls": []}
     at = 26
     _, at = read_sz_or_ord(data, at)  # menu
-    _, at = read_sz_or_ord(data, at)  # window class
+    dialog["class"], at = read_sz_or_ord(data, at)
     dialog["caption"], at = read_sz(data, at)
     dialog["font_size"] = struct.unpack_from("<H", data, at)[0]
     dialog["font"], at = read_sz(data, at + 6)
@@ -230,6 +231,43 @@ EXPECTED_CONTROLS = [
 ]
 DIALOG_STYLE = 0x80 | 0x80000000 | 0x00C00000 | 0x00080000  # modal frame, pop-up, caption, system menu
 
+SS_NOPREFIX, SS_ICON, WS_BORDER, WS_VISIBLE = 0x80, 0x3, 0x00800000, 0x10000000
+NO_ID = 0xFFFFFFFF
+# The installer's dialogs: progress 103 and question 104, with their class, frame and controls.
+INSTALLER_DIALOGS = {
+    103: {"style": 0x80 | 0x00C00000 | 0x00080000 | 0x00020000,  # modal frame, caption, system menu, minimise box
+          "ex_style": 0x00040000, "class": "MyDialogClass", "rect": (22, 17, 233, 79), "caption": "",
+          "controls": [(1003, 0x82, "", (46, 6, 176, 34), SS_NOPREFIX),
+                       (1001, "msctls_progress32", "", (6, 61, 162, 10), WS_BORDER),
+                       (1002, 0x82, "", (6, 50, 154, 8), SS_NOPREFIX),
+                       (2, 0x80, "Cancel", (173, 59, 50, 14), 0),
+                       (NO_ID, 0x82, 1001, (13, 10, 32, 32), SS_ICON)],
+          "hidden": {1002}},
+    104: {"style": DIALOG_STYLE, "ex_style": 0, "class": "", "rect": (0, 0, 233, 79), "caption": "",
+          "controls": [(1004, 0x80, "Download", (61, 59, 50, 14), 0x0001),
+                       (1005, 0x80, "Locate", (117, 59, 50, 14), 0),
+                       (2, 0x80, "Cancel", (173, 59, 50, 14), 0),
+                       (1003, 0x82, "", (46, 6, 176, 45), 0),
+                       (NO_ID, 0x82, 1001, (13, 10, 32, 32), SS_ICON)],
+          "hidden": set()},
+}
+
+
+def check_controls(name, dialog, expected_controls, problems):
+    # A predefined class by name is the same class as its ordinal.
+    ordinals = {"button": 0x80, "edit": 0x81, "static": 0x82}
+
+    def folded(value):
+        return ordinals.get(value.lower(), value.lower()) if isinstance(value, str) else value
+    actual = [(c[0], folded(c[1]), c[2], c[3]) for c in dialog["controls"]]
+    expected = [(e[0], e[1], e[2], e[3]) for e in expected_controls]
+    if actual != expected:
+        problems.append("%s controls %r, expected %r" % (name, actual, expected))
+        return
+    for control, want in zip(dialog["controls"], expected_controls):
+        if control[4] & want[4] != want[4]:
+            problems.append("%s control %d style %#x lacks %#x" % (name, control[0], control[4], want[4]))
+
 
 def check_dialog(data, problems):
     dialog = parse_dialog(data)
@@ -241,18 +279,39 @@ def check_dialog(data, problems):
         problems.append("dialog 101 font %r %d" % (dialog["font"], dialog["font_size"]))
     if dialog["caption"] != "@MSG_ERROR_DIALOG_CAPTION@":
         problems.append("dialog 101 caption %r" % dialog["caption"])
-    actual = [(c[0], c[1], c[2], c[3]) for c in dialog["controls"]]
-    expected = [(e[0], e[1], e[2], e[3]) for e in EXPECTED_CONTROLS]
-    if actual != expected:
-        problems.append("dialog 101 controls %r, expected %r" % (actual, expected))
-    else:
-        for control, want in zip(dialog["controls"], EXPECTED_CONTROLS):
-            if control[4] & want[4] != want[4]:
-                problems.append("control %d style %#x lacks %#x" % (control[0], control[4], want[4]))
+    check_controls("dialog 101", dialog, EXPECTED_CONTROLS, problems)
     return "dialog 101 (%d controls)" % len(dialog["controls"])
 
 
-def check_resources(image, path, version, problems):
+def check_installer_dialogs(resources, problems):
+    """Dialogs 103 and 104 of the installer launcher, as their tables fix them."""
+    for number, want in INSTALLER_DIALOGS.items():
+        name = "dialog %d" % number
+        data = resources.get((RT_DIALOG, number))
+        if data is None:
+            problems.append("no %s (type 5)" % name)
+            continue
+        dialog = parse_dialog(data)
+        if dialog["style"] & want["style"] != want["style"]:
+            problems.append("%s style %#x lacks %#x" % (name, dialog["style"], want["style"]))
+        if dialog["ex_style"] & want["ex_style"] != want["ex_style"]:
+            problems.append("%s extended style %#x lacks %#x" % (name, dialog["ex_style"], want["ex_style"]))
+        # Class names compare as Windows compares them (resource compilers upper-case them).
+        if dialog["class"].lower() != want["class"].lower():
+            problems.append("%s class %r, expected %r" % (name, dialog["class"], want["class"]))
+        for key in ("rect", "caption"):
+            if dialog[key] != want[key]:
+                problems.append("%s %s %r, expected %r" % (name, key, dialog[key], want[key]))
+        if (dialog["font"], dialog["font_size"]) != ("MS Shell Dlg", 8):
+            problems.append("%s font %r %d" % (name, dialog["font"], dialog["font_size"]))
+        check_controls(name, dialog, want["controls"], problems)
+        for control in dialog["controls"]:
+            if control[0] in want["hidden"] and control[4] & WS_VISIBLE:
+                problems.append("%s control %d is visible at start" % (name, control[0]))
+    return "dialogs 103, 104"
+
+
+def check_resources(image, path, version, problems, installer=False):
     resources = image.resources()
     manifest = resources.get((RT_MANIFEST, 1))
     if manifest is None:
@@ -273,9 +332,12 @@ def check_resources(image, path, version, problems):
     if (RT_DIALOG, 101) not in resources:
         problems.append("no dialog 101 (type 5)")
         return "resources incomplete"
-    return "manifest, version %s %r, %s" % (
+    summary = "manifest, version %s %r, %s" % (
         strings.get("FileVersion"), strings.get("FileDescription"),
         check_dialog(resources[(RT_DIALOG, 101)], problems))
+    if installer:
+        summary += ", " + check_installer_dialogs(resources, problems)
+    return summary
 
 
 def check_imports(image, word_size, problems):
@@ -298,6 +360,8 @@ def check_imports(image, word_size, problems):
 
 
 def check_image(path, kind, word_size, version, stripped):
+    installer = kind == "installer"
+    kind = "gui" if installer else kind
     with open(path, "rb") as handle:
         data = handle.read()
     image = PeImage(data)
@@ -310,7 +374,7 @@ def check_image(path, kind, word_size, version, stripped):
     if code is None or not code[5] & (IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE):
         problems.append("entry point %#x is not in a code section" % image.entry)
     imports = check_imports(image, word_size, problems)
-    resources = check_resources(image, path, version, problems)
+    resources = check_resources(image, path, version, problems, installer)
     image_end = max(s[3] + s[4] for s in image.sections)
     if stripped and (image.symbol_table != 0 or len(data) != image_end):
         problems.append("%d bytes follow the last section" % (len(data) - image_end))
@@ -327,8 +391,10 @@ def main(argv):
     parser.add_argument("--stripped", choices=("yes", "no"), default="yes")
     parser.add_argument("--gui", action="append", default=[])
     parser.add_argument("--console", action="append", default=[])
+    parser.add_argument("--installer", action="append", default=[], help="a GUI image with dialogs 103 and 104")
     args = parser.parse_args(argv)
-    images = [(p, "gui") for p in args.gui] + [(p, "console") for p in args.console]
+    images = ([(p, "gui") for p in args.gui] + [(p, "console") for p in args.console]
+              + [(p, "installer") for p in args.installer])
     if not images:
         parser.error("no executables given")
     failed = False

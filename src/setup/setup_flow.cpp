@@ -1,0 +1,253 @@
+#include "setup_flow.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "class_path.h"
+#include "errors.h"
+#include "included_files.h"
+#include "install_marks.h"
+#include "jre_archive.h"
+#include "jre_download.h"
+#include "jvm_launcher.h"
+#include "jvm_loader.h"
+#include "packed_runtime.h"
+#include "paths.h"
+#include "process_windows.h"
+#include "property_ids.h"
+#include "single_instance.h"
+#include "splash.h"
+#include "text.h"
+#include "window_watcher.h"
+
+namespace zendra::setup {
+namespace {
+
+constexpr int kExitNoRuntime = 83;
+constexpr const char* kArchiveName = "jre.tar.gz";
+constexpr const char* kJreDirectory = "jre";
+
+// The full form of a name in the current directory ("." gives the directory itself).
+std::string fullPath(Launcher& l, const std::string& name) {
+    return l.os.fs.fullPathName(name).value_or(name);
+}
+
+void enterWorkingDirectory(Launcher& l, const std::string& dir) {
+    if (!l.os.fs.setCurrentDirectory(dir)) l.log.error("Could not change working dir to %s", dir.c_str());
+}
+
+// Step 3: the per-run directory with the included files, or after a language restart the
+// directory the earlier run left the process in.
+void prepareWorkingDirectory(SetupRun& run, ProgressDialog* dialog) {
+    Launcher& l = run.l;
+    if (l.languageRestart) {
+        run.workingDir = fullPath(l, ".");
+        return;
+    }
+    createLauncherTempDir(l);
+    setNativeLibraryPath(l);
+    run.workingDir = l.launcherTempDir;
+    enterWorkingDirectory(l, run.workingDir);
+    const int result = extractIncludedFiles(l, false);
+    if (result == 0) return;
+    if (!run.quiet) {
+        const std::int32_t text = result == 2 ? prop::msgExtractFailed : prop::msgDataDamaged;
+        l.os.ui.messageBoxW(dialog != nullptr ? dialog->window() : nullptr, l.store.getMessage(text),
+                            l.store.getMessage(prop::msgCaption), BoxStyle::ErrorOk);
+    }
+    fatalExit(l, 1);
+}
+
+// Step 4: whether the run carries its own runtime.
+void findIncludedJre(SetupRun& run) {
+    Launcher& l = run.l;
+    l.log.message("Current working dir: %s", fullPath(l, ".").c_str());
+    const std::string archive = fullPath(l, kArchiveName);
+    l.log.message("Full JRE path: %s", archive.c_str());
+    run.includedJre = pathExists(l, archive);
+    if (!run.includedJre && l.languageRestart) {
+        const std::string extracted = fullPath(l, kJreDirectory);
+        l.log.message("Checking extracted JRE: %s", extracted.c_str());
+        run.includedJre = pathExists(l, extracted);
+    }
+    l.log.message(run.includedJre ? "JRE included" : "No JRE included");
+}
+
+// Step 6 without a usable runtime: a quiet run ends (or downloads when told to), any other
+// run downloads.
+void handleMissingRuntime(SetupRun& run, ProgressDialog* dialog) {
+    Launcher& l = run.l;
+    if (run.quiet) {
+        if (l.store.getIntProperty(prop::downloadWithoutAsking) == 0) {
+            l.log.error("No JRE found");
+            l.os.ui.writeStdout("No JRE found. Aborting.\n");
+            mark(l, MarkChange::Clear, true, true);
+            fatalExit(l, kExitNoRuntime);
+        }
+        l.os.ui.writeStdout("No JRE found. Trying to download.\n");
+    }
+    downloadJre(l, dialog);
+    run.includedJre = true;
+}
+
+// Step 6: the included runtime, an installed one, or none.
+void decideRuntime(SetupRun& run, ProgressDialog* dialog) {
+    Launcher& l = run.l;
+    const bool perProcess = dialog != nullptr;
+    if (run.includedJre) {
+        if (l.store.getIntProperty(prop::preferInstalledJre) == 0) return;
+        mark(l, MarkChange::Set, perProcess, true);
+        if (LoadDLL(l, false, std::nullopt, false))
+            run.includedJre = false;
+        else
+            mark(l, MarkChange::Clear, true, true);
+        return;
+    }
+    mark(l, MarkChange::Set, perProcess, true);
+    if (run.manualChoice || !LoadDLL(l, false, std::nullopt, false)) handleMissingRuntime(run, dialog);
+}
+
+// Step 9: the other included files packed with pack200, unpacked with the chosen runtime.
+void unpackIncludedPackFiles(SetupRun& run) {
+    Launcher& l = run.l;
+    const std::int32_t count = l.store.getIntProperty(prop::includedFileCount);
+    const std::string& names = l.store.getProperty(prop::includedFileNames);
+    std::size_t at = 0;
+    for (std::int32_t i = 0; i < count && at < names.size(); ++i) {
+        const std::size_t end = std::min(names.find(';', at), names.size());
+        const std::string name = names.substr(at, end - at);
+        at = end + 1;
+        if (name.empty()) break;
+        if (!name.ends_with(".pack")) continue;
+        l.log.message("unpacking %s", name.c_str());
+        runUnpack200(l, l.jvmHome, run.workingDir + l.os.paths().separator + name);
+    }
+}
+
+}  // namespace
+
+Launcher& processLauncher(Platform& platform) {
+    static Launcher* const instance = std::make_unique<Launcher>(platform, LauncherKind::Setup).release();
+    return *instance;
+}
+
+void applySetupSwitches(SetupRun& run, const ArgumentList& args) {
+    Launcher& l = run.l;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::u16string& arg = args[i];
+        if (arg == u"-q") {
+            run.quiet = true;
+            l.errorDisplayMode = false;
+        } else if (arg == u"-console") {
+            run.console = attachConsole(l);
+        } else if (arg == u"-splash") {
+            run.splashWanted = true;
+        } else if (arg == u"-nocheck") {
+            run.integrityCheck = false;
+        } else if (arg == u"-c") {
+            run.quiet = true;
+            l.errorDisplayMode = false;
+            if (run.console) continue;
+            if (!attachConsole(l)) {
+                l.os.ui.messageBox(nullptr, "Error: Could not allocate console.", "quillon", BoxStyle::ErrorOk);
+                fatalExit(l, 1);
+            }
+            run.console = true;
+        } else if (arg == u"-manual" || arg == u"/manual") {
+            run.manualChoice = true;
+        }
+    }
+}
+
+void runInstaller(SetupRun& run, ProgressDialog* dialog) {
+    Launcher& l = run.l;
+    l.log.message("Starting work");
+    if (dialog != nullptr) {
+        dialog->setPosition(1);
+        dialog->setRange(0, 400);
+    }
+    if (!l.languageRestart) verifyIntegrity(l, dialog, run.integrityCheck);
+    prepareWorkingDirectory(run, dialog);
+    findIncludedJre(run);
+    if (run.manualChoice && run.includedJre) {
+        l.log.message("Included JRE not used because of manual switch");
+        run.includedJre = false;
+    }
+    decideRuntime(run, dialog);
+    enterWorkingDirectory(l, run.workingDir);
+    if (!l.languageRestart) {
+        const bool packed = l.store.getIntProperty(prop::jrePacked) != 0;
+        run.progressStart = run.includedJre ? (packed ? 300 : 200) : 100;
+        if (run.includedJre) prepareIncludedJre(l, dialog);
+        unpackIncludedPackFiles(run);
+    } else if (run.includedJre) {
+        useIncludedJre(l);
+    }
+    if (dialog != nullptr) {
+        const int start = run.progressStart;
+        run.ui.startWatcherThread([&l, dialog, start] { watchForInstallerWindow(l, *dialog, start); });
+    }
+    mark(l, MarkChange::Set, dialog != nullptr, true);
+    ArgumentList args;
+    splitCommandLine(l.commandLine, args);
+    if (!launchProgram(l, args, true)) {
+        l.log.error("Could not start JVM");
+        fatalPropertyWithArgument(l, prop::errorVmStart);
+    }
+}
+
+int setupLauncherMain(Launcher& l, InstallerUi& ui, const std::u16string& commandLine, const std::string& rawTail,
+                      int showCommand) {
+    if (isRebootRequest(rawTail)) {
+        rebootSystem(l);
+        return 0;
+    }
+    // Shared with the work thread, which may outlive this function after a cancel.
+    auto shared = std::make_shared<SetupRun>(l, ui);
+    SetupRun& run = *shared;
+    run.showCommand = showCommand;
+    l.commandLine = commandLine;
+    if (startsWith(rawTail, "__qln_lang_restart")) {
+        l.languageRestart = true;
+        run.quiet = true;
+    }
+    ui.initCommonControls();
+    ArgumentList args;
+    splitCommandLine(commandLine, args);
+    launcherInit(l, &args);
+    applySetupSwitches(run, args);
+    if (!l.languageRestart) checkSingleInstance(l, false, false, args);
+    l.log.message("Init done");
+    if (readMark(l, kInstallStarted) == 1 && !run.quiet &&
+        ui.askWarning(l.store.getMessage(prop::msgInterruptedQuestion), l.store.getMessage(prop::msgCaption))) {
+        run.manualChoice = true;
+    }
+    if (run.quiet && !run.splashWanted) {
+        l.log.message("Quiet installer.");
+        runInstaller(run, nullptr);
+    } else if (l.store.getIntProperty(prop::splashScreen) != 0 && l.store.getIntProperty(prop::useJavaSplash) == 0) {
+        l.log.message("Showing splash screen.");
+        showSplash(l, showCommand);
+        ui.registerDialogClass();
+        runInstaller(run, nullptr);
+    } else if (l.store.getIntProperty(prop::dialogOnlyForDownload) != 0) {
+        ui.registerDialogClass();
+        runInstaller(run, nullptr);
+    } else {
+        ui.registerDialogClass();
+        ProgressDialogSpec spec;
+        spec.title = l.store.getMessage(prop::msgCaption);
+        spec.text = l.store.getMessage(prop::msgProgressInitial);
+        spec.cancel = l.store.getMessage(prop::msgCancelButton);
+        spec.opened = [&l](ProgressDialog& dialog) { l.errorOwnerWindow = dialog.window(); };
+        spec.work = [shared](ProgressDialog& dialog) { runInstaller(*shared, &dialog); };
+        spec.cancelled = [&l] {
+            l.log.message("Canceled installer");
+            mark(l, MarkChange::Clear, true, true);
+        };
+        ui.runProgressDialog(spec);
+    }
+    return 0;
+}
+
+}  // namespace zendra::setup

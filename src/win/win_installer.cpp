@@ -1,0 +1,193 @@
+#include "win_installer.h"
+
+#include <commctrl.h>
+
+#include <memory>
+#include <thread>
+
+#include "handles.h"
+#include "text_codec.h"
+
+namespace zendra::win {
+namespace {
+
+constexpr int kProgressDialogId = 103;
+constexpr int kIconId = 1001;
+constexpr int kBarId = 1001;
+constexpr int kTextId = 1003;
+constexpr UINT kWorkDone = WM_APP + 1;  // the work thread has returned: end the dialog
+constexpr const wchar_t* kDialogClass = L"MyDialogClass";
+constexpr std::size_t kMaxAnsiText = 8191;
+
+using SetWindowTextWFn = BOOL(WINAPI*)(HWND, LPCWSTR);
+using SetDlgItemTextWFn = BOOL(WINAPI*)(HWND, int, LPCWSTR);
+
+// The wide text functions, looked up once per process; both or neither are used.
+struct WideTextFunctions {
+    SetWindowTextWFn window = nullptr;
+    SetDlgItemTextWFn item = nullptr;
+    bool usable() const { return window != nullptr && item != nullptr; }
+};
+
+const WideTextFunctions& wideTextFunctions() {
+    static const WideTextFunctions functions = [] {
+        HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+        if (user32 == nullptr) user32 = ::LoadLibraryW(L"user32.dll");
+        return WideTextFunctions{findProcedure<SetWindowTextWFn>(user32, "SetWindowTextW"),
+                                 findProcedure<SetDlgItemTextWFn>(user32, "SetDlgItemTextW")};
+    }();
+    return functions;
+}
+
+std::string ansiText(const std::u16string& text) {
+    std::string narrow = narrowText(CP_ACP, text).text;
+    if (narrow.size() > kMaxAnsiText) narrow.resize(kMaxAnsiText);
+    return narrow;
+}
+
+// The progress dialog as the installer's threads see it: every call posts to the window, so
+// no thread waits on the dialog's own.
+class WinProgressDialog final : public setup::ProgressDialog {
+public:
+    explicit WinProgressDialog(HWND window) : window_(window) {}
+    void setRange(int low, int high) override { ::PostMessageW(bar(), PBM_SETRANGE32, low, high); }
+    void setPosition(int position) override { ::PostMessageW(bar(), PBM_SETPOS, position, 0); }
+    WindowRef window() override { return window_; }
+    void hide() override { ::ShowWindowAsync(window_, SW_HIDE); }
+
+private:
+    HWND bar() const { return ::GetDlgItem(window_, kBarId); }
+    HWND window_;
+};
+
+// What the dialog procedure needs: the spec, and the dialog object the threads share.
+struct DialogSession {
+    const setup::ProgressDialogSpec* spec = nullptr;
+    std::shared_ptr<WinProgressDialog> dialog;
+};
+
+void centre(HWND window) {
+    HWND parent = ::GetParent(window);
+    if (parent == nullptr) parent = ::GetDesktopWindow();
+    RECT outer{}, own{};
+    ::GetWindowRect(parent, &outer);
+    ::GetWindowRect(window, &own);
+    const int x = outer.left + ((outer.right - outer.left) - (own.right - own.left)) / 2;
+    const int y = outer.top + ((outer.bottom - outer.top) - (own.bottom - own.top)) / 2;
+    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Starts the work on its own thread; the dialog ends when the work returns.
+void startWork(HWND window, const setup::ProgressDialogSpec& spec, std::shared_ptr<WinProgressDialog> dialog) {
+    std::thread([window, work = spec.work, dialog] {
+        try {
+            if (work) work(*dialog);
+        } catch (...) {
+            // Nothing to report to; the dialog still ends.
+        }
+        ::PostMessageW(window, kWorkDone, 0, 0);
+    }).detach();
+}
+
+INT_PTR initialise(HWND window, DialogSession& session) {
+    const setup::ProgressDialogSpec& spec = *session.spec;
+    centre(window);
+    session.dialog = std::make_shared<WinProgressDialog>(window);
+    if (spec.opened) spec.opened(*session.dialog);
+    ::SendDlgItemMessageW(window, kBarId, PBM_SETRANGE32, 0, 100);
+    setDlgItemTextWide(window, kTextId, spec.text);
+    setWindowTextWide(window, spec.title);
+    setDlgItemTextWide(window, IDCANCEL, spec.cancel);
+    startWork(window, spec, session.dialog);
+    return TRUE;
+}
+
+INT_PTR CALLBACK progressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        auto* session = reinterpret_cast<DialogSession*>(::GetWindowLongPtrW(window, DWLP_USER));
+        switch (message) {
+            case WM_INITDIALOG:
+                ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+                return initialise(window, *reinterpret_cast<DialogSession*>(lParam));
+            case WM_COMMAND: {
+                const int id = LOWORD(wParam);
+                if (id != IDOK && id != IDCANCEL) return FALSE;
+                if (session != nullptr && session->spec->cancelled) session->spec->cancelled();
+                ::EndDialog(window, id);
+                return TRUE;
+            }
+            case kWorkDone:
+                ::EndDialog(window, 0);
+                return TRUE;
+            default:
+                return FALSE;
+        }
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+void setWindowTextWide(HWND window, const std::u16string& text) {
+    const WideTextFunctions& wide = wideTextFunctions();
+    if (wide.usable())
+        wide.window(window, toWide(text).c_str());
+    else
+        ::SetWindowTextA(window, ansiText(text).c_str());
+}
+
+void setDlgItemTextWide(HWND dialog, int id, const std::u16string& text) {
+    const WideTextFunctions& wide = wideTextFunctions();
+    if (wide.usable())
+        wide.item(dialog, id, toWide(text).c_str());
+    else
+        ::SetDlgItemTextA(dialog, id, ansiText(text).c_str());
+}
+
+void WinInstallerUi::initCommonControls() {
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+}
+
+void WinInstallerUi::registerDialogClass() {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;
+    windowClass.lpfnWndProc = ::DefDlgProcW;
+    // The dialog manager's own extra bytes (30 in 32-bit processes, more in 64-bit ones).
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszClassName = kDialogClass;
+    ::RegisterClassExW(&windowClass);
+}
+
+int WinInstallerUi::runProgressDialog(const setup::ProgressDialogSpec& spec) {
+    // The session outlives the dialog only through the threads' share of its dialog object.
+    DialogSession session;
+    session.spec = &spec;
+    const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgressDialogId),
+                                             nullptr, progressProcedure, reinterpret_cast<LPARAM>(&session));
+    return static_cast<int>(result);
+}
+
+bool WinInstallerUi::askWarning(const std::u16string& text, const std::u16string& caption) {
+    return ::MessageBoxW(nullptr, toWide(text).c_str(), toWide(caption).c_str(), MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
+void WinInstallerUi::startWatcherThread(std::function<void()> work) {
+    std::thread([work = std::move(work)] {
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+        try {
+            work();
+        } catch (...) {
+            // A watcher has nobody to report to.
+        }
+    }).detach();
+}
+
+}  // namespace zendra::win

@@ -1,0 +1,277 @@
+"""The installer launcher under Wine: quiet runs, the progress dialog with its watcher and
+cancel, the registry marks and the interrupted-attempt question.
+
+The installer's Java side is the jvm.dll double of a stand-in runtime; its record shows the
+arguments main received. The marks live in the prefix's registry, so every test starts and
+ends without them. Screenshots of the progress dialog are kept in
+<build>/tests/e2e/setup-screenshots.
+"""
+import gzip
+import os
+import re
+import subprocess
+import sys
+import time
+import unittest
+
+import runtimes
+from harness import WINE, LauncherTestCase, command, reg, to_unix, to_windows, wine_env
+from test_launch import Record
+from test_resources import dib_icon, ico
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "setup"))
+import archives  # noqa: E402  (tests/setup: the good and hostile runtime archives)
+
+BUILD = os.path.dirname(os.path.dirname(os.path.dirname(os.environ.get("ZENDRA_APP_LAUNCHER", ""))))
+SHOTS = os.path.join(BUILD, "tests", "e2e", "setup-screenshots")
+MARKS = r"HKCU\SOFTWARE\orvane-labs\zendra"
+CAPTION = "Setup Test"
+MESSAGES = {
+    "msgCaption": CAPTION,
+    "msgProgressInitial": "Preparing the installation of Setup Test",
+    "msgCancelButton": "Stop",
+    "msgInterruptedQuestion": "The last installation was interrupted. Choose a Java runtime yourself?",
+    "msgDataDamaged": "The installer data is damaged.",
+}
+WAIT = 30.0
+
+
+def marks():
+    """The installer's mark values in the registry: {name: value}."""
+    proc = subprocess.run([WINE, "reg", "query", MARKS], capture_output=True, env=wine_env(),
+                          stdin=subprocess.DEVNULL, timeout=60)
+    found = {}
+    for line in proc.stdout.decode("latin-1").splitlines():
+        parts = line.split()
+        if len(parts) == 3 and parts[0].startswith("InstallStarted") and parts[1] == "REG_DWORD":
+            found[parts[0]] = int(parts[2], 16)
+    return found
+
+
+def clear_marks():
+    for name in marks():
+        reg("delete", MARKS, "/v", name, "/f")
+
+
+def find_window(title, proc, timeout=WAIT):
+    """The X id of a visible window with exactly this title, waiting for it."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+                               capture_output=True, text=True).stdout.split()
+        if found:
+            return found[-1]
+        if proc.poll() is not None:
+            return None
+        time.sleep(0.1)
+    return None
+
+
+class SetupTestCase(LauncherTestCase):
+    def setUp(self):
+        super().setUp()
+        clear_marks()
+        self.addCleanup(clear_marks)
+        self.home = runtimes.make_runtime(self.path("jre"))
+        self.record_path = self.path("jvm-record.txt")
+
+    def package_setup(self, search=None, archive=None, icon=True, **strings):
+        """The installer; archive: the bytes of a bundled jre.tar.gz (the search then finds nothing)."""
+        values = {"launcherType": 1, "errorVmStart": "vm start failed", "errorNoJvm": "no runtime",
+                  "searchSequence": search if search is not None else "A" + to_windows(self.home)}
+        description = {"messages": MESSAGES}
+        if icon:
+            with open(self.path("app.ico"), "wb") as f:
+                f.write(ico([(32, dib_icon(32))]))
+            description["resources"] = {"icon": "app.ico"}
+        if archive is not None:
+            with open(self.path("bundle.tar.gz"), "wb") as f:
+                f.write(archive)
+            description["files"] = [{"name": "jre.tar.gz", "source": "bundle.tar.gz"}]
+            values["searchSequence"] = "A" + self.windows_path("nowhere")
+            try:
+                values["jreArchiveSize"] = len(gzip.decompress(archive))
+            except (OSError, EOFError):
+                values["jreArchiveSize"] = 0
+        values.update(strings)
+        description["strings"] = values
+        return self.package("setup", description, name="setup.exe")
+
+    def standin_archive(self):
+        """The stand-in runtime packed as tar and gzip pack a runtime: ustar, directories first."""
+        subprocess.run(["tar", "--format=ustar", "-czf", self.path("jre.tar.gz"), "-C", self.home, "."], check=True)
+        with open(self.path("jre.tar.gz"), "rb") as f:
+            return f.read()
+
+    def env(self, scenario="return", log=False):
+        extra = {"ZENDRA_JVM_DOUBLE_RECORD": to_windows(self.record_path), "ZENDRA_JVM_DOUBLE_SCENARIO": scenario}
+        if log:
+            extra["ZENDRA_LOG"] = "yes"
+        return extra
+
+    def log_text(self):
+        names = self.logs_in(self.dir)
+        self.assertEqual(len(names), 1, names)
+        with open(self.path(names[0]), "rb") as f:
+            return f.read().decode("latin-1").replace("\r\n", "\n")
+
+    def start(self, exe, args, env):
+        return subprocess.Popen(command(exe, args, {"TMP": to_windows(self.dir)}), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=wine_env(env), cwd=self.dir, stdin=subprocess.DEVNULL)
+
+
+class QuietRunTest(SetupTestCase):
+    def test_quiet_run_starts_the_installer_and_removes_its_log(self):
+        exe = self.package_setup()
+        result = self.run_exe(exe, ["-q", "two words"], env=self.env(), win_env={"TMP": to_windows(self.dir)})
+        self.assertEqual(result.code, 0, result)
+        self.assertEqual(Record(self.record_path).arguments()[-2:], ["-q", "two words"])
+        self.assertEqual(self.logs_in(self.dir), [], "a normal end removes the installer's log")
+        self.assertEqual(marks(), {"InstallStarted": 1})
+
+    def test_quiet_run_without_runtime_aborts_with_83(self):
+        exe = self.package_setup(search="A" + self.windows_path("nowhere"))
+        result = self.run_exe(exe, ["-q"], env=self.env())
+        self.assertEqual((result.code, result.stdout), (83, "No JRE found. Aborting.\n"))
+        self.assertEqual(marks(), {})
+        self.assertFalse(os.path.exists(self.record_path))
+
+
+class BundledRuntimeTest(SetupTestCase):
+    def test_bundled_runtime_is_checked_unpacked_and_used(self):
+        exe = self.package_setup(archive=self.standin_archive(), icon=False)
+        result = self.run_exe(exe, ["-q"], env=self.env(log=True), win_env={"TMP": to_windows(self.dir)})
+        self.assertEqual(result.code, 0, result)
+        self.assertEqual(Record(self.record_path).arguments()[-1], "-q")
+        log = self.log_text()
+        self.assertIn("verifying integrity length", log)
+        work = to_unix(log.split("Current working dir: ")[1].split("\n")[0])
+        self.assertIn(("JRE dir: %s\\jre\n" % to_windows(work)).lower(), log.lower())
+        self.assertTrue(os.path.isfile(os.path.join(work, "jre", "bin", "server", "jvm.dll")))
+        self.assertFalse(os.path.exists(os.path.join(work, "jre.tar.gz")), "the archive is deleted")
+
+    def test_damaged_data_stops_even_a_quiet_run_unless_unchecked(self):
+        exe = self.package_setup(archive=self.standin_archive(), icon=False)
+        with open(exe, "r+b") as f:
+            f.seek(-1, os.SEEK_END)
+            last = f.read(1)
+            f.seek(-1, os.SEEK_END)
+            f.write(bytes([last[0] ^ 0x01]))
+        result = self.run_with_boxes(exe, ["-q"], env=self.env())
+        self.assertEqual(result.code, 1, result)
+        self.assertEqual([b.text for b in result.boxes], [MESSAGES["msgDataDamaged"]])
+        self.assertFalse(os.path.exists(self.record_path))
+        result = self.run_exe(exe, ["-q", "-nocheck"], env=self.env())
+        self.assertEqual(result.code, 0, result)
+
+    def test_hostile_archives_fail_and_write_nothing_outside(self):
+        self.maxDiff = None
+        watched = [self.dir, to_unix("C:\\")]
+        before = {top: set(files_below(top)) for top in watched}
+        # Escaping names, a link, an overflowing size, a cut stream, a foreign header and an
+        # archive without files; the other damaged forms are left to the unpacking unit tests.
+        chosen = ("parent", "absolute", "drive", "unc", "symlink", "huge-size", "truncated", "no-magic",
+                  "only-directories")
+        cases = {name: archives.HOSTILE[name] for name in chosen}
+        for name, (build, line) in sorted(cases.items()):
+            with self.subTest(name):
+                exe = self.package_setup(archive=build(), icon=False)
+                result = self.run_exe(exe, ["-q"], env=self.env(), win_env={"TMP": to_windows(self.dir)})
+                self.assertEqual(result.code, 1, result)
+                self.assertIn("ERROR: " + line, self.read_log(result))
+                if not line.startswith("Could not open file"):
+                    self.assertIn("The bundled JRE is corrupted.", result.stderr)
+                os.remove(self.log_path(result))
+        self.assertFalse(os.path.exists("/x"))
+        for top in watched:
+            added = sorted(set(files_below(top)) - before[top])
+            # Besides the test's own files only the per-run directories (with nothing but their
+            # archive and "jre") and their name probes may be new.
+            added = [p for p in added if not p.endswith((".tar.gz", ".json", "setup.exe", "jvm-record.txt"))
+                     and not PER_RUN.search(p)]
+            self.assertEqual(added, [], "written outside the runtime directory below " + top)
+
+    def test_language_restart_uses_the_unpacked_runtime_without_marks(self):
+        exe = self.package_setup(search="A" + self.windows_path("nowhere"), icon=False)
+        result = self.run_exe(exe, ["__qln_lang_restart"], env=self.env())
+        self.assertEqual(result.code, 0, result)
+        self.assertEqual(marks(), {})
+        self.assertEqual(Record(self.record_path).arguments()[-1], "__qln_lang_restart")
+
+
+# A per-run directory's name probe, the directory, its archive and its "jre" tree.
+PER_RUN = re.compile(r"/znd[0-9a-f]+\.tmp(_dir[0-9]+(/jre\.tar\.gz|/jre(/.*)?)?)?$", re.I)
+
+
+def files_below(top):
+    """Every file and directory below top, as paths."""
+    for base, dirs, files in os.walk(top):
+        for name in dirs + files:
+            yield os.path.join(base, name)
+
+
+class ProgressDialogTest(SetupTestCase):
+    def test_dialog_shows_until_the_installer_window_is_up(self):
+        exe = self.package_setup()
+        go = self.path("go")
+        proc = self.start(exe, [], self.env("await=%s window sleep=1500" % to_windows(go), log=True))
+        try:
+            window = find_window(CAPTION, proc)
+            self.assertIsNotNone(window, "no progress dialog")
+            time.sleep(0.5)
+            os.makedirs(SHOTS, exist_ok=True)
+            shot = os.path.join(SHOTS, "progress-dialog.png")
+            xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
+            ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
+            with open(shot, "wb") as f:
+                f.write(subprocess.run(["pnmtopng"], input=ppm, capture_output=True, check=True).stdout)
+            print("progress dialog screenshot: " + shot)
+            own = [name for name in marks() if name != "InstallStarted"]
+            self.assertEqual(len(own), 1, "the per-process mark is set while the dialog waits")
+            open(go, "w").close()
+            code = proc.wait(timeout=WAIT)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self.assertEqual(code, 0)
+        self.assertEqual(marks(), {"InstallStarted": 1})
+        log = self.log_text()
+        self.assertIn("Java window visible\n", log)
+        self.assertLess(log.index("Starting work\n"), log.index("Java window visible\n"))
+
+    def test_escape_cancels_clears_both_marks_and_ends_with_zero(self):
+        exe = self.package_setup()
+        proc = self.start(exe, [], self.env("await=%s" % self.windows_path("never"), log=True))
+        try:
+            window = find_window(CAPTION, proc)
+            self.assertIsNotNone(window, "no progress dialog")
+            deadline = time.monotonic() + WAIT
+            while len(marks()) < 2 and time.monotonic() < deadline:
+                time.sleep(0.2)
+            self.assertEqual(len(marks()), 2)
+            subprocess.run(["xdotool", "key", "--window", window, "Escape"], capture_output=True)
+            code = proc.wait(timeout=WAIT)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        self.assertEqual(code, 0)
+        self.assertEqual(marks(), {})
+        self.assertIn("Canceled installer\n", self.log_text())
+
+    def test_interrupted_attempt_asks_first(self):
+        # Without a dialog (property 155): no answers the question and the run goes on; yes
+        # chooses the runtime by hand, which this build ends with a clear text.
+        exe = self.package_setup(dialogOnlyForDownload=1)
+        for keys, code in ((("n",), 0), (("y", "Return"), 1)):
+            reg("add", MARKS, "/v", "InstallStarted", "/t", "REG_DWORD", "/d", "1", "/f")
+            result = self.run_with_boxes(exe, [], env=self.env(), keys=keys)
+            self.assertEqual(result.code, code, result)
+            self.assertEqual(result.boxes[0].text, MESSAGES["msgInterruptedQuestion"])
+            if code == 1:
+                self.assertIn("cannot download", result.boxes[1].text)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 
+#include "ansi_text.h"
 #include "pack_dump.h"
 #include "launcher_image.h"
 #include "pack_json.h"
@@ -34,6 +35,7 @@ constexpr const char* kUsage = R"(usage:
 Description (UTF-8 JSON; every member is optional):
   {
     "integrity": true,
+    "codePage": 1252,
     "strings": {
       "launcherType": 1,
       "classPath": "A1lib\\app.jar",
@@ -50,9 +52,10 @@ Description (UTF-8 JSON; every member is optional):
     ]
   }
 Keys are catalogue names or decimal ids; the record keeps the JSON order. Tables may also
-be arrays of [key, value] pairs, which allows an id twice. String properties are written as
-the given bytes (the launcher reads them as ANSI text; use {"hex": ...} for exact bytes);
-integers and booleans become decimal text, [r, g, b] becomes "r,g,b". Messages are written
+be arrays of [key, value] pairs, which allows an id twice. String properties, language keys
+and file names are written in "codePage" (default 1252; the launcher reads them as ANSI
+text; {"hex": ...} gives exact bytes; an ELF launcher always gets UTF-8); integers and
+booleans become decimal text, [r, g, b] becomes "r,g,b". Messages are written
 as UTF-16LE ({"utf16le": hex} for raw code units). Included files are written XOR 0x5A and
 set properties 2002 and 2003 unless those are given explicitly. "source" paths are relative
 to the description's directory. "integrity": false writes flag 0 (the checksum is still
@@ -120,6 +123,16 @@ std::vector<std::uint8_t> launcherPart(const std::vector<std::uint8_t>& launcher
     return image;
 }
 
+// The system a launcher is for: an ELF launcher is the Linux edition.
+TargetSystem targetOf(std::span<const std::uint8_t> launcher) {
+    return launcherFormat(launcher) == LauncherFormat::Pe ? TargetSystem::Windows : TargetSystem::Linux;
+}
+
+// The code page the launcher reads its record's 8-bit texts in, as far as the tool can tell.
+std::uint32_t recordCodePage(std::span<const std::uint8_t> launcher) {
+    return targetOf(launcher) == TargetSystem::Windows ? kDefaultCodePage : kUtf8CodePage;
+}
+
 // Packs files[0] (launcher) with files[1] (description) into files[2]. Resources go into
 // the launcher image first: they change its sections, and the record follows the last one.
 int pack(const std::vector<std::string>& files, const std::optional<std::string>& helper, std::ostream& err) {
@@ -129,9 +142,7 @@ int pack(const std::vector<std::string>& files, const std::optional<std::string>
     const std::vector<std::uint8_t> text = mustRead(files[1]);
     std::vector<std::string> notes;
     const std::filesystem::path baseDir = std::filesystem::path(files[1]).parent_path();
-    // An ELF launcher carries no resources: their files need not even exist then.
-    const bool readResources = launcherFormat(launcher) == LauncherFormat::Pe;
-    const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes, readResources);
+    const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes, targetOf(launcher));
     const std::vector<std::uint8_t> packaged =
         packageExecutable(launcherPart(launcher, package, helper, notes), package, notes);
     printNotes(notes, err);
@@ -175,10 +186,12 @@ std::optional<DumpOptions> dumpOptions(const std::vector<std::string>& args) {
 
 int dump(const std::vector<std::string>& args, const DumpOptions& options, std::ostream& out, std::ostream& err) {
     const std::vector<std::uint8_t> bytes = mustRead(args[1]);
-    const PackageDump result = readPackage(bytes);
+    PackageDump result = readPackage(bytes);
+    const std::uint32_t codePage = recordCodePage(bytes);
+    for (IncludedFile& file : result.package.files) file.name = fromCodePage(file.name, codePage).value_or(file.name);
     if (options.extractDir) extractFiles(result.package, *options.extractDir);
-    const std::string text =
-        packageToJson(result.package, options.extractDir).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    const Json json = packageToJson(result.package, options.extractDir, codePage);
+    const std::string text = json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     printNotes(result.notes, err);
     if (launcherFormat(bytes) == LauncherFormat::Pe) printNotes(describeResources(bytes), err);
     err << describe(result.integrity) << '\n';

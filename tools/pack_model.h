@@ -63,7 +63,8 @@ inline constexpr std::size_t kCoveredStart = 20;
 std::vector<std::uint8_t> encodeRecord(const Package& package);
 
 // Why name cannot be used as an included file's relative name ("..", a drive, a leading
-// separator, an empty part); nullopt when it is safe. Both "\\" and "/" count as separators.
+// separator, an empty part, a Windows device name such as NUL or com9.txt in any part);
+// nullopt when it is safe. Both "\\" and "/" count as separators.
 std::optional<std::string> unsafeNameReason(std::string_view name);
 
 // The host path of an included file's relative name below dir ("\\" and "/" separate levels).

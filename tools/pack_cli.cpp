@@ -30,6 +30,7 @@ constexpr const char* kUsage = R"(usage:
       description name them as "source".
   zendra-pack --verify PACKAGED.exe
       Checks the integrity checksum; exit code 0 when it matches or the flag is off.
+  zendra-pack --version
   zendra-pack --help
 
 Description (UTF-8 JSON; every member is optional):
@@ -66,9 +67,10 @@ Resources are added to the launcher image before the record:
                 "splashIcon": "splash.ico", "icon": "app.ico"}
 splashBitmap (a .bmp) becomes bitmap 10000, splashImage (any bytes) rcdata 10000,
 splashIcon and icon (.ico files) the icon groups "ID_SPLASH_ICON" and 1001. Paths are
-relative to the description's directory. The Windows helper zendra-rc.exe writes them,
-run under Wine ($ZENDRA_WINE, else /usr/lib/wine/wine64) in the prefix $WINEPREFIX; it is
-found through --resource-helper or $ZENDRA_RESOURCE_HELPER.
+relative to the description's directory. zendra-pack.exe writes them itself with the
+system's resource calls. On Linux the Windows helper zendra-rc.exe writes them, run under
+Wine ($ZENDRA_WINE, else /usr/lib/wine/wine64) in the prefix $WINEPREFIX; it is found
+through --resource-helper or $ZENDRA_RESOURCE_HELPER (zendra-pack.exe ignores both).
 )";
 
 std::optional<std::vector<std::uint8_t>> readFile(const std::filesystem::path& path) {
@@ -81,7 +83,7 @@ std::optional<std::vector<std::uint8_t>> readFile(const std::filesystem::path& p
 
 std::vector<std::uint8_t> mustRead(const std::filesystem::path& path) {
     std::optional<std::vector<std::uint8_t>> data = readFile(path);
-    if (!data) throw PackError("cannot read \"" + path.string() + "\"");
+    if (!data) throw PackError("cannot read \"" + utf8Of(path) + "\"");
     return std::move(*data);
 }
 
@@ -89,7 +91,7 @@ void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     out.close();
-    if (!out) throw PackError("cannot write \"" + path.string() + "\"");
+    if (!out) throw PackError("cannot write \"" + utf8Of(path) + "\"");
 }
 
 void printNotes(const std::vector<std::string>& notes, std::ostream& err) {
@@ -103,7 +105,7 @@ void copyMode(std::filesystem::perms mode, const std::filesystem::path& output) 
     if (mode == perms::unknown) return;
     std::error_code error;
     std::filesystem::permissions(output, (mode & perms::all) | perms::owner_read | perms::owner_write, error);
-    if (error) throw PackError("cannot set the mode of \"" + output.string() + "\": " + error.message());
+    if (error) throw PackError("cannot set the mode of \"" + utf8Of(output) + "\": " + error.message());
 }
 
 // The note for resources an ELF launcher cannot carry.
@@ -136,18 +138,18 @@ std::uint32_t recordCodePage(std::span<const std::uint8_t> launcher) {
 // Packs files[0] (launcher) with files[1] (description) into files[2]. Resources go into
 // the launcher image first: they change its sections, and the record follows the last one.
 int pack(const std::vector<std::string>& files, const std::optional<std::string>& helper, std::ostream& err) {
-    const std::vector<std::uint8_t> launcher = mustRead(files[0]);
+    const std::vector<std::uint8_t> launcher = mustRead(pathFromUtf8(files[0]));
     std::error_code statusError;
-    const std::filesystem::perms mode = std::filesystem::status(files[0], statusError).permissions();
-    const std::vector<std::uint8_t> text = mustRead(files[1]);
+    const std::filesystem::perms mode = std::filesystem::status(pathFromUtf8(files[0]), statusError).permissions();
+    const std::vector<std::uint8_t> text = mustRead(pathFromUtf8(files[1]));
     std::vector<std::string> notes;
-    const std::filesystem::path baseDir = std::filesystem::path(files[1]).parent_path();
+    const std::filesystem::path baseDir = pathFromUtf8(files[1]).parent_path();
     const Package package = packageFromJson(std::string(text.begin(), text.end()), baseDir, notes, targetOf(launcher));
     const std::vector<std::uint8_t> packaged =
         packageExecutable(launcherPart(launcher, package, helper, notes), package, notes);
     printNotes(notes, err);
-    writeFile(files[2], packaged);
-    copyMode(mode, files[2]);
+    writeFile(pathFromUtf8(files[2]), packaged);
+    copyMode(mode, pathFromUtf8(files[2]));
     return 0;
 }
 
@@ -174,9 +176,9 @@ std::optional<DumpOptions> dumpOptions(const std::vector<std::string>& args) {
     for (std::size_t i = 2; i < args.size(); i += 2) {
         if (i + 1 >= args.size()) return std::nullopt;
         if (args[i] == "--extract-dir") {
-            options.extractDir = args[i + 1];
+            options.extractDir = pathFromUtf8(args[i + 1]);
         } else if (args[i] == "--output" || args[i] == "-o") {
-            options.output = args[i + 1];
+            options.output = pathFromUtf8(args[i + 1]);
         } else {
             return std::nullopt;
         }
@@ -185,7 +187,7 @@ std::optional<DumpOptions> dumpOptions(const std::vector<std::string>& args) {
 }
 
 int dump(const std::vector<std::string>& args, const DumpOptions& options, std::ostream& out, std::ostream& err) {
-    const std::vector<std::uint8_t> bytes = mustRead(args[1]);
+    const std::vector<std::uint8_t> bytes = mustRead(pathFromUtf8(args[1]));
     PackageDump result = readPackage(bytes);
     const std::uint32_t codePage = recordCodePage(bytes);
     for (IncludedFile& file : result.package.files) file.name = fromCodePage(file.name, codePage).value_or(file.name);
@@ -204,7 +206,7 @@ int dump(const std::vector<std::string>& args, const DumpOptions& options, std::
 }
 
 int verify(const std::string& path, std::ostream& out) {
-    const PackageDump result = readPackage(mustRead(path));
+    const PackageDump result = readPackage(mustRead(pathFromUtf8(path)));
     out << describe(result.integrity) << '\n';
     return result.integrity.matches() || result.integrity.flag == 0 ? 0 : 1;
 }
@@ -212,6 +214,10 @@ int verify(const std::string& path, std::ostream& out) {
 int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out << kUsage;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "zendra-pack " << ZENDRA_VERSION << '\n';
         return 0;
     }
     if (args.size() >= 2 && args[0] == "--dump") {

@@ -173,9 +173,9 @@ std::vector<LanguageBlock> languageBlocks(const Json& list, std::uint32_t codePa
 
 std::vector<std::uint8_t> readSource(const std::filesystem::path& path, const std::string& where) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) fail(where, "cannot read \"" + path.string() + "\"");
+    if (!in) fail(where, "cannot read \"" + utf8Of(path) + "\"");
     std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) fail(where, "cannot read \"" + path.string() + "\"");
+    if (in.bad()) fail(where, "cannot read \"" + utf8Of(path) + "\"");
     return data;
 }
 
@@ -184,7 +184,7 @@ std::vector<std::uint8_t> fileData(const Json& file, const std::filesystem::path
     if (given != 1) fail(where, "needs exactly one of \"source\", \"text\" or \"hex\"");
     if (file.contains("source")) {
         if (!file["source"].is_string()) fail(where, "\"source\" must be a path");
-        return readSource(baseDir / file["source"].get<std::string>(), where);
+        return readSource(baseDir / pathFromUtf8(file["source"].get<std::string>()), where);
     }
     if (file.contains("text")) {
         if (!file["text"].is_string()) fail(where, "\"text\" must be text");
@@ -235,7 +235,7 @@ std::vector<ResourceFile> resourceFiles(const Json& table, const std::filesystem
         const std::optional<ResourceRole> role = roleFromName(key);
         if (!role) fail("resources", "unknown member \"" + key + "\" (splashBitmap, splashImage, splashIcon, icon)");
         if (!value.is_string()) fail(where, "must be a path");
-        files.push_back({*role, read ? readSource(baseDir / value.get<std::string>(), where) : std::vector<std::uint8_t>{}});
+        files.push_back({*role, read ? readSource(baseDir / pathFromUtf8(value.get<std::string>()), where) : std::vector<std::uint8_t>{}});
     }
     return files;
 }

@@ -87,7 +87,7 @@ Json packageToJson(const Package& package, const std::optional<std::filesystem::
     root["files"] = Json::array();
     for (const IncludedFile& file : package.files) {
         Json entry{{"name", file.name}, {"size", file.data.size()}};
-        if (extractDir) entry["source"] = std::filesystem::absolute(hostPath(*extractDir, file.name)).string();
+        if (extractDir) entry["source"] = utf8Of(std::filesystem::absolute(hostPath(*extractDir, file.name)));
         root["files"].push_back(std::move(entry));
     }
     return root;

@@ -98,12 +98,21 @@ std::optional<std::string> unsafeNameReason(std::string_view name) {
     return std::nullopt;
 }
 
+std::filesystem::path pathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::filesystem::path hostPath(const std::filesystem::path& dir, std::string_view name) {
     std::filesystem::path path = dir;
     std::size_t start = 0;
     while (start <= name.size()) {
         const std::size_t end = std::min(name.find_first_of("\\/", start), name.size());
-        path /= std::string(name.substr(start, end - start));
+        path /= pathFromUtf8(name.substr(start, end - start));
         start = end + 1;
     }
     return path;

@@ -8,6 +8,7 @@
 #include "ansi_text.h"
 #include "pack_dump.h"
 #include "launcher_image.h"
+#include "pack_init.h"
 #include "pack_json.h"
 #include "pack_resources.h"
 #include "pe_resources.h"
@@ -30,6 +31,10 @@ constexpr const char* kUsage = R"(usage:
       description name them as "source".
   zendra-pack --verify PACKAGED.exe
       Checks the integrity checksum; exit code 0 when it matches or the flag is off.
+  zendra-pack --init NAME [--output FILE.json]
+      Prints a starting description for an application called NAME (to FILE.json with
+      --output): name, class path NAME.jar, main class, Java version range, search
+      sequence, splash and single-instance switches and the error texts, ready to pack.
   zendra-pack --version
   zendra-pack --help
 
@@ -222,6 +227,13 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     if (args.size() >= 2 && args[0] == "--dump") {
         if (std::optional<DumpOptions> options = dumpOptions(args)) return dump(args, *options, out, err);
+    } else if (args.size() == 2 && args[0] == "--init") {
+        out << initialDescription(args[1]);
+        return 0;
+    } else if (args.size() == 4 && args[0] == "--init" && (args[2] == "--output" || args[2] == "-o")) {
+        const std::string text = initialDescription(args[1]);
+        writeFile(pathFromUtf8(args[3]), std::vector<std::uint8_t>(text.begin(), text.end()));
+        return 0;
     } else if (args.size() == 2 && args[0] == "--verify") {
         return verify(args[1], out);
     } else if (const int code = packCommand(args, err); code >= 0) {

@@ -21,9 +21,13 @@ awk '/^## / { keep = ($0 == "## Getting zendra" || $0 == "## Packaging a launche
      keep' v="$version" README.md >"$stage/README.md"
 cp tools/README.md "$stage/PACKAGING.md"
 "$stage/bin/zendra-pack" --init "Example" --output "$stage/example.json"
-if [ -f build/java/zendra-runtime.jar ]; then
-  mkdir -p "$stage/java" && cp build/java/zendra-runtime.jar "$stage/java/"
-fi
+# The Java runtime library, once a tree builds it.
+for jar in build/linux/java/zendra-runtime.jar build/host/java/zendra-runtime.jar; do
+  if [ -f "$jar" ]; then
+    mkdir -p "$stage/java" && cp "$jar" "$stage/java/"
+    break
+  fi
+done
 
 (cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs -d '\n' sha256sum >SHA256SUMS)
 (cd "$dist" && zip -qr -X "$name.zip" "$name" && sha256sum "$name.zip" >"$name.zip.sha256")

@@ -33,8 +33,8 @@ constexpr const char* kUsage = R"(usage:
       Checks the integrity checksum; exit code 0 when it matches or the flag is off.
   zendra-pack --init NAME [--output FILE.json]
       Prints a starting description for an application called NAME (to FILE.json with
-      --output): name, class path NAME.jar, main class, Java version range, search
-      sequence, splash and single-instance switches and the error texts, ready to pack.
+      --output): name, class path and main class made from NAME, Java version range,
+      search sequence, splash and single-instance switches and error texts; packs as it is.
   zendra-pack --version
   zendra-pack --help
 

@@ -13,11 +13,19 @@ zip="$root/${1:-build/dist/zendra-$(sed -n 's/^project(zendra VERSION \([0-9.]*\
 version=$(basename "$zip" .zip)
 version=${version#zendra-}
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+wineserver=/usr/lib/wine/wineserver64
+# One persistent Wine server for every Wine run of the test, stopped at the end.
+finish() {
+  timeout 60 "$wineserver" -k </dev/null >/dev/null 2>&1
+  timeout 60 "$wineserver" -w </dev/null >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap finish EXIT
 fail() { echo "dist test: $*" >&2; exit 1; }
 wine=/usr/lib/wine/wine64
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 run() { timeout 120 "$@"; }
+"$wineserver" -p </dev/null >/dev/null 2>&1 &
 
 (cd "$(dirname "$zip")" && sha256sum --quiet -c "$(basename "$zip").sha256") || fail "the archive's checksum does not match"
 home="$work/Zendra Ünpacked"
@@ -73,5 +81,4 @@ set -e
 # No Windows runtime is installed in the prefix: the launcher ends with the record's own text.
 grep -q "No suitable 64-bit Java runtime (11 or newer) was found" "$win/out.txt" && [ "$code" -eq 83 ] ||
   fail "the packaged Windows launcher (exit $code): $(cat "$win/out.txt")"
-timeout 60 /usr/lib/wine/wineserver64 -w || true
 echo "dist test: zendra-$version.zip unpacked, checked, packaged and run from $home"

@@ -121,6 +121,63 @@ else
   sed 's/^/   /' "$out/splash-run.txt" >&2 || true
   windows_status=1
 fi
+# ================ Windows: the sample as a service under Wine ================
+# The same application packaged onto service-launcher.exe and driven through its command words.
+# Its worker runs the stand-in runtime (its jvm.dll plays a Java service: main waits for the
+# shutdown line "0" on standard input). The Wine fixture of the tests runs the server: it starts
+# exactly one service manager and has the services it starts write their diagnostic logs.
+echo "== the sample as a Windows service: build/sample/service/HelloService.exe"
+svc="$out/service"
+rm -rf "$svc"
+mkdir -p "$svc/jre/bin/server"
+cp "$out/hello.jar" "$svc/"
+cp build/win64/doubles/java.exe "$svc/jre/bin/java.exe"
+cp build/win64/doubles/jvm.dll "$svc/jre/bin/server/jvm.dll"
+printf 'stderr=openjdk version "17.0.15" 2025-04-15\nexit=0\n' >"$svc/jre/bin/java-double.cfg"
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+printf 'service record=%s\n' "$(winpath "$svc/record.txt")" >"$svc/jre/bin/server/jvm-double.scenario"
+# The service manager's environment has no JAVA_HOME: the description names the runtime.
+"$python" -c 'import json, sys; d = json.load(open(sys.argv[1])); d["strings"]["searchSequence"] = "A" + sys.argv[2]
+json.dump(d, open(sys.argv[3], "w"), indent=2)' sample/hello-service.json "$(winpath "$svc/jre")" "$svc/hello-service.json"
+build/host/tools/zendra-pack build/win64/src/service/service-launcher.exe "$svc/hello-service.json" \
+  "$svc/HelloService.exe" >"$svc/pack.txt" 2>&1 || { cat "$svc/pack.txt" >&2; exit 1; }
+export WINEPREFIX="$root/build/wineprefix-service"
+bash tests/win/wine-fixture.sh start
+rm -f "$WINEPREFIX"/drive_c/qln_nlog_* "$WINEPREFIX"/drive_c/users/*/Temp/qln_nlog_*
+service_status=0
+run_word() {
+  local expected=$1; shift
+  echo "-- HelloService.exe $*"
+  set +e
+  "$wine" "$svc/HelloService.exe" "$@" </dev/null >"$svc/out.txt" 2>&1
+  local code=$?
+  set -e
+  sed 's/^/   /' "$svc/out.txt"
+  echo "   exit code $code"
+  [ "$code" -eq "$expected" ] || { echo "== expected exit code $expected" >&2; service_status=1; }
+}
+run_word 0 /install
+run_word 0 /start
+for _ in $(seq 50); do  # the manager starts the service in the background
+  "$wine" "$svc/HelloService.exe" /status </dev/null 2>&1 | grep -q '^Running' && break
+  sleep 0.2
+done
+run_word 0 /status
+run_word 0 /stop
+run_word 3 /status
+run_word 0 /uninstall
+echo "-- what the worker's Java side got (the stand-in jvm.dll's record):"
+grep -aE '^(commandLine|option -Dzendra.isService|arg|stdin)' "$svc/record.txt" | sed 's/^/   /' || service_status=1
+for log in "$WINEPREFIX"/drive_c/qln_nlog_* "$WINEPREFIX"/drive_c/users/*/Temp/qln_nlog_*; do
+  [ -f "$log" ] || continue
+  echo "-- diagnostic log of a service process, ${log#"$WINEPREFIX"/}:"
+  grep -aE "^(command line|calling|service|using|process|consuming|control|sending|shutdown|exiting|StartService|launching|main)" "$log" \
+    | sed 's/^/   /'
+done
+bash tests/win/wine-fixture.sh stop
+grep -aq '^stdin 0' "$svc/record.txt" || { echo "== the worker never got the shutdown line" >&2; service_status=1; }
+[ "$service_status" -eq 0 ] && echo "== The sample ran as a Windows service: installed, started, stopped by its shutdown line, removed." \
+  || windows_status=1
 # ===================== end of the Windows part =====================
 
 # ========== Linux: the same record on the Linux app-launcher, with a real Java runtime ==========

@@ -70,12 +70,6 @@ int appLauncherMain(Platform& platform, const std::u16string& commandLine, const
     return runApplication(l, showCommand);
 }
 
-int serviceLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string&) {
-    Launcher l(platform, LauncherKind::Service);
-    l.commandLine = commandLine;
-    return startAndLaunch(l, commandLine);
-}
-
 int setupLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail) {
     Launcher l(platform, LauncherKind::Setup);
     l.commandLine = commandLine;

@@ -15,9 +15,6 @@ namespace zendra {
 int appLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail,
                     int showCommand = 1, const ArgumentList* arguments = nullptr);
 
-// The service launcher; as appLauncherMain.
-int serviceLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
-
 // The installer launcher; as appLauncherMain.
 int setupLauncherMain(Platform& platform, const std::u16string& commandLine, const std::string& rawTail);
 

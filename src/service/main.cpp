@@ -1,14 +1,17 @@
-// Entry of the service launcher (console program).
+// Entry of the service launcher (windowless program: a command word's lines reach the
+// console of the command prompt it was started from).
 #include "command_line.h"
-#include "entry.h"
+#include "service_launcher.h"
 #include "win32.h"
 #include "win_platform.h"
+#include "win_service.h"
 
-int wmain(int, wchar_t**) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     try {
         zendra::win::WinPlatform& system = zendra::win::processPlatform();
+        zendra::win::WinServiceControl control(system.codec());
         const zendra::win::EntryCommandLine arguments = zendra::win::currentCommandLine(system.codec());
-        return zendra::serviceLauncherMain(system.platform(), arguments.commandLine, arguments.rawTail);
+        return zendra::serviceLauncherMain(system.platform(), control, arguments.commandLine, arguments.rawTail);
     } catch (...) {
         return 1;
     }

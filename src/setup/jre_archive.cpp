@@ -1,21 +1,106 @@
+// Preparing the runtime delivered with the installer: unpacking, packed jars, loading.
 #include "jre_archive.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
 #include "errors.h"
+#include "jvm_loader.h"
+#include "packed_runtime.h"
+#include "property_ids.h"
 
 namespace zendra::setup {
+namespace {
 
-void verifyIntegrity(Launcher&, InstallerProgress*, bool) {}
+constexpr const char* kArchiveName = "jre.tar.gz";
+constexpr const char* kJreDirName = "jre";
 
-void prepareIncludedJre(Launcher& l, InstallerProgress*) {
-    fatalMessage(l, "The bundled JRE cannot be unpacked by this build.");
+// A name of the working directory (the current one) as a full path.
+std::string inWorkingDirectory(Launcher& l, const char* name) {
+    return l.os.fs.fullPathName(name).value_or(name);
+}
+
+// Moves the bar from 200 towards 300 in ten steps of a tenth of the extraction time each,
+// on the assumption that unpacking the jars takes about as long as unpacking the archive;
+// ends at 300 or when the unpacking is done.
+class UnpackingProgress {
+public:
+    UnpackingProgress(InstallerProgress& dialog, std::uint32_t extractionMs) {
+        thread_ = std::thread([this, &dialog, step = std::chrono::milliseconds(extractionMs / 10)] {
+            try {
+                run(dialog, step);
+            } catch (...) {
+                // the bar just stops
+            }
+        });
+    }
+    ~UnpackingProgress() {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    UnpackingProgress(const UnpackingProgress&) = delete;
+    UnpackingProgress& operator=(const UnpackingProgress&) = delete;
+
+private:
+    void run(InstallerProgress& dialog, std::chrono::milliseconds step) {
+        int position = 200;
+        std::unique_lock<std::mutex> guard(lock_);
+        while (position < 300) {
+            if (wake_.wait_for(guard, step, [this] { return done_; })) return;
+            position += 10;
+            dialog.setPosition(position);
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// Restores the packed jars of the runtime in "jre" (or one level deeper, "jre\\jre").
+void unpackPackedJars(Launcher& l, InstallerProgress* dialog, const std::string& jreDir, std::uint32_t extractionMs) {
+    l.log.message("JRE is packed");
+    std::optional<UnpackingProgress> progress;
+    if (dialog != nullptr) progress.emplace(*dialog, extractionMs);
+    unpackJars(l, jreDir);
+    unpackJars(l, joinPath(l.os.paths(), jreDir, kJreDirName));
+}
+
+}  // namespace
+
+void prepareIncludedJre(Launcher& l, InstallerProgress* dialog) {
+    const std::uint32_t started = l.os.desktop.tickCount();
+    l.log.message("extracting JRE");
+    const std::string archive = inWorkingDirectory(l, kArchiveName);
+    const std::string jreDir = inWorkingDirectory(l, kJreDirName);
+    std::uint32_t code = 0;
+    if (!l.os.fs.createDirectory(jreDir, code)) l.log.error("Could not create JRE dir");
+    if (!untarGz(l, archive, jreDir, dialog, l.store.getIntProperty(prop::jreArchiveSize))) {
+        l.log.error("Could not untar JRE");
+        fatalMessage(l, "The bundled JRE is corrupted. If you downloaded the setup file please download it again.");
+    }
+    l.os.fs.deleteFile(archive);
+    const std::uint32_t extractionMs = l.os.desktop.tickCount() - started;
+    if (l.store.getIntProperty(prop::jrePacked) != 0) unpackPackedJars(l, dialog, jreDir, extractionMs);
+    useIncludedJre(l);
 }
 
 void useIncludedJre(Launcher& l) {
-    fatalMessage(l, "The bundled JRE cannot be used by this build.");
-}
-
-bool untarGz(Launcher&, const std::string&, const std::string&, InstallerProgress*, std::int64_t) {
-    return false;
+    const std::string jreDir = inWorkingDirectory(l, kJreDirName);
+    l.log.message("JRE dir: %s", jreDir.c_str());
+    if (LoadDLL(l, false, jreDir, false)) return;
+    l.log.error("Could not load bundled JRE. Trying to find another JRE.");
+    if (LoadDLL(l, false, std::nullopt, false)) return;
+    l.log.error("Could not find another JRE.");
+    fatalMessage(l, "Could not use bundled JRE. Please send this log file to your software vendor:");
 }
 
 }  // namespace zendra::setup

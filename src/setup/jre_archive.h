@@ -11,8 +11,9 @@
 namespace zendra::setup {
 
 // Checks the CRC-32 over the data appended to the own executable; returns when it is intact
-// (or when checkEnabled is false, "-nocheck"), else shows message 20016 and ends the process
-// with exit code 1. Moves the bar over 0..100.
+// (or when checkEnabled is false, "-nocheck"), else shows message 20016 (owned by
+// errorOwnerWindow when there is a dialog; also in quiet runs) and ends the process with exit
+// code 1. Moves the bar over 0..100.
 void verifyIntegrity(Launcher& l, InstallerProgress* dialog, bool checkEnabled);
 
 // Unpacks "jre.tar.gz" of the current directory into "jre", deletes the archive, restores

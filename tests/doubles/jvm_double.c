@@ -18,6 +18,13 @@
  *   text=WORD         what a static String method returns (none: null)
  *   await=PATH        JNI_CreateJavaVM first waits until the file PATH exists (a test's
  *                     go-ahead; after 60 s it records a fault and goes on)
+ *   service           main plays a Java service: it reads standard input until the line "0"
+ *                     (the service launcher's shutdown line) or its end, recording each line
+ *                     as "stdin <line>" (the end as "stdin-end"), then ends as told; VM
+ *                     creation records the process's "commandLine"
+ *   record=PATH       the record file when ZENDRA_JVM_DOUBLE_RECORD is unset (for a process
+ *                     that does not inherit the test's environment, such as a service); the
+ *                     lines before this word are not recorded
  * Without any scenario JNI_CreateJavaVM fails, as a VM that cannot start.
  *
  * Record: when ZENDRA_JVM_DOUBLE_RECORD names a file, every JNI call of interest appends one
@@ -128,7 +135,9 @@ static void putPayload(struct Line* line, unsigned char byte) {
 /* Appends the finished line to the record file, when one is named, and frees it. */
 static void writeLine(struct Line* line) {
     WCHAR path[MAX_PATH * 4];
-    const DWORD length = GetEnvironmentVariableW(L"ZENDRA_JVM_DOUBLE_RECORD", path, MAX_PATH * 4);
+    DWORD length = GetEnvironmentVariableW(L"ZENDRA_JVM_DOUBLE_RECORD", path, MAX_PATH * 4);
+    if (length == 0 && scenario.recordFile[0] != '\0')
+        length = (DWORD)MultiByteToWideChar(CP_ACP, 0, scenario.recordFile, -1, path, MAX_PATH * 4) - 1;
     if (length > 0 && length < MAX_PATH * 4) {
         EnterCriticalSection(&recordLock);
         HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
@@ -253,6 +262,8 @@ static void applyWord(const char* word) {
     else if (strncmp(word, "action=", 7) == 0) scenario.action = atoi(word + 7);
     else if (strncmp(word, "text=", 5) == 0) setField(scenario.text, sizeof scenario.text, word + 5);
     else if (strncmp(word, "await=", 6) == 0) setField(scenario.awaitFile, sizeof scenario.awaitFile, word + 6);
+    else if (strcmp(word, "service") == 0) scenario.service = 1;
+    else if (strncmp(word, "record=", 7) == 0) setField(scenario.recordFile, sizeof scenario.recordFile, word + 7);
     else {
         char text[300];
         snprintf(text, sizeof text, "unknown scenario word %.200s", word);
@@ -407,6 +418,10 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     logEvent("create");
     loadScenario();
     awaitGoAhead();
+    if (scenario.service) {
+        const WCHAR* commandLine = GetCommandLineW();
+        recordUtf16("commandLine", (const jchar*)commandLine, (jsize)wcslen(commandLine));
+    }
     if (args != NULL) recordInitArgs(args);
     else recordFault("JNI_CreateJavaVM without arguments");
     jint result = scenario.failCreate || vm == NULL || env == NULL ? JNI_ERR : JNI_OK;

@@ -47,6 +47,8 @@ struct Scenario {
     jint action;
     char text[256];          /* getText's result; "" gives null */
     char awaitFile[512];     /* JNI_CreateJavaVM waits until this file exists; "" for none */
+    int service;             /* main first waits for the shutdown line "0" on standard input */
+    char recordFile[512];    /* the record when ZENDRA_JVM_DOUBLE_RECORD is unset; "" for none */
 };
 
 /* The scenario read at VM creation. */

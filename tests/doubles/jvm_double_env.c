@@ -208,6 +208,27 @@ static jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
     return expect("GetArrayLength", array, KIND_ARRAY) ? array->length : 0;
 }
 
+/* The service scenario's main: reads standard input until the line "0" or its end. */
+static void awaitShutdownLine(void) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char line[256];
+    size_t used = 0;
+    char c;
+    DWORD read = 0;
+    while (ReadFile(input, &c, 1, &read, NULL) && read == 1) {
+        if (c != '\n') {
+            if (used < sizeof line - 1) line[used++] = c;
+            continue;
+        }
+        if (used > 0 && line[used - 1] == '\r') --used;
+        line[used] = '\0';
+        recordText("stdin", line);
+        if (strcmp(line, "0") == 0) return;
+        used = 0;
+    }
+    recordText("stdin-end", NULL);
+}
+
 /* main: records its arguments, then returns, throws or ends the process. */
 static void runMain(jclass clazz, jobject arguments) {
     if (!expect("main", arguments, KIND_ARRAY)) return;
@@ -218,6 +239,7 @@ static void runMain(jclass clazz, jobject arguments) {
         else if (expect("main argument", element, KIND_STRING))
             recordUtf16("arg", element->chars, element->length);
     }
+    if (scenario.service) awaitShutdownLine();
     if (scenario.mainSleepMs > 0) Sleep((DWORD)scenario.mainSleepMs);
     if (scenario.main == MAIN_EXITS) {
         char code[24];

@@ -46,16 +46,18 @@ class WellFormedRecord(LauncherTestCase):
     def test_zero_counts_send_errors_to_standard_error(self):
         for kind in ("app", "service", "setup"):
             with self.subTest(kind=kind):
-                result = self.run_exe(self.package(kind, {"strings": {}}, name=kind + "-empty.exe"))
-                self.assertEqual(result.code, 83)
+                # The service launcher looks for a runtime in its worker role, which ends with 1.
+                args = ["Svc", "__qln_restart"] if kind == "service" else []
+                result = self.run_exe(self.package(kind, {"strings": {}}, name=kind + "-empty.exe"), args)
+                self.assertEqual(result.code, 1 if kind == "service" else 83)
                 if kind == "setup":  # the installer launcher always logs, and errors name the log
                     self.assertRegex(result.stderr, r"^\n\nLog: .*qln_nlog_\d+\n$")
                 else:
                     self.assertEqual(result.stderr, "\n")
 
     def test_configured_text_with_word_size_detail(self):
-        result = self.run_exe(self.package("service", texts(launcherType=2)))
-        self.assertEqual(result.code, 83)
+        result = self.run_exe(self.package("service", texts(launcherType=2)), ["Svc", "__qln_restart"])
+        self.assertEqual(result.code, 1)
         self.assertEqual(result.stderr, "No 64-bit Java runtime found.\n")
 
     def test_gui_types_show_configured_text_and_caption_in_a_box(self):

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Proves that pe_check.py rejects damaged images: each case damages a copy of a built
-console launcher in one way and expects that check, and only a failure, to report it.
+GUI launcher in one way and expects that check, and only a failure, to report it.
 
 usage: pe_check_test.py EXE 64|32 VERSION
 """
@@ -65,7 +65,7 @@ if pe_check.reference_library("ADVAPI32.dll", 64) is not None:
                   "ADVAPI32.dll does not export RegCloseKez"))
 
 
-def run_check(path, word_size, version, kind="console"):
+def run_check(path, word_size, version, kind="gui"):
     output = io.StringIO()
     with contextlib.redirect_stdout(output):
         status = pe_check.main(["--machine", str(word_size), "--version", version, "--" + kind, path])
@@ -88,9 +88,9 @@ def main(argv):
             elif expected is not None and (status != 1 or expected not in output):
                 failures.append("%s: expected a failure naming %r, got status %d\n%s" % (name, expected, status, output))
         shutil.copyfile(exe, copy)
-        status, output = run_check(copy, word_size, version, kind="gui")
-        if status != 1 or "subsystem 3, expected 2" not in output:
-            failures.append("subsystem: a console image passed as GUI\n" + output)
+        status, output = run_check(copy, word_size, version, kind="console")
+        if status != 1 or "subsystem 2, expected 3" not in output:
+            failures.append("subsystem: a GUI image passed as console\n" + output)
     for failure in failures:
         print("FAIL " + failure)
     print("%d of %d cases failed" % (len(failures), len(CASES) + 1))

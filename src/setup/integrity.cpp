@@ -1,0 +1,110 @@
+// The integrity check of the installer's appended data (configuration record and included files).
+#include "integrity.h"
+
+#include <zlib.h>
+
+#include <memory>
+#include <vector>
+
+#include "errors.h"
+#include "jre_archive.h"
+#include "paths.h"
+#include "property_ids.h"
+#include "record.h"
+
+namespace zendra::setup {
+namespace {
+
+// The damaged-data box (shown also in quiet runs), then the end of the process.
+[[noreturn]] void integrityFailed(Launcher& l, InstallerProgress* dialog) {
+    l.os.ui.messageBoxW(dialog != nullptr ? l.errorOwnerWindow : nullptr, l.store.getMessage(prop::msgDataDamaged),
+                        l.store.getMessage(prop::msgCaption), BoxStyle::ErrorOk);
+    fatalExit(l, 1);
+}
+
+// The integrity fields behind the record's magic.
+struct IntegrityFields {
+    bool magic = false;
+    std::int32_t flag = 0;
+    std::uint32_t expected = 0;
+    std::int64_t length = 0;
+};
+
+IntegrityFields readIntegrityFields(Launcher& l, File& file) {
+    IntegrityFields fields;
+    RecordReader reader(file, l.log);
+    try {
+        const std::uint64_t start = reader.seekToAppendedData();
+        l.log.message("starting at %d", static_cast<int>(start));
+        fields.magic = static_cast<std::uint32_t>(reader.readInt()) == kRecordMagic;
+        if (!fields.magic) return fields;
+        fields.flag = reader.readInt();
+        fields.expected = static_cast<std::uint32_t>(reader.readInt());
+        fields.length = reader.readLong();
+    } catch (const RecordError&) {
+        fields.magic = false;  // no readable record behind the image
+    }
+    return fields;
+}
+
+}  // namespace
+
+StreamChecksum checksumStream(File& file, std::int64_t length, const std::function<void(int)>& percent) {
+    StreamChecksum result;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    std::vector<std::uint8_t> buffer(kIntegrityChunk);
+    int shown = 0;
+    while (result.done < length) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(length - result.done, kIntegrityChunk));
+        const IoResult got = file.read(buffer.data(), wanted);
+        if (!got.ok || got.bytes == 0) {
+            result.complete = false;
+            result.lastRead = got.bytes;
+            result.error = got.error;
+            break;
+        }
+        crc = crc32(crc, buffer.data(), static_cast<uInt>(got.bytes));
+        result.done += static_cast<std::int64_t>(got.bytes);
+        const auto done = static_cast<int>(static_cast<double>(result.done) * 100.0 / static_cast<double>(length));
+        if (percent && done > shown) {
+            shown = done;
+            percent(done);
+        }
+    }
+    result.crc = static_cast<std::uint32_t>(crc);
+    return result;
+}
+
+void verifyIntegrity(Launcher& l, InstallerProgress* dialog, bool checkEnabled) {
+    const std::string& path = getExecutablePath(l);
+    std::uint32_t code = 0;
+    std::unique_ptr<File> file = l.os.fs.openRead(path, code);
+    if (!file) {
+        l.log.error("Could not open %s", path.c_str());
+        fatalPropertyWithArgument(l, prop::errorInternal, "30");
+    }
+    const IntegrityFields fields = readIntegrityFields(l, *file);
+    if (!fields.magic) integrityFailed(l, dialog);
+    std::uint32_t computed = fields.expected;
+    if (checkEnabled && fields.flag != 0) {
+        l.log.message("verifying integrity length %lld", static_cast<long long>(fields.length));
+        std::function<void(int)> percent;
+        if (dialog != nullptr) percent = [dialog](int done) { dialog->setPosition(done); };
+        const StreamChecksum sum = checksumStream(*file, fields.length, percent);
+        if (!sum.complete) {
+            l.log.error("check ReadFile failed %d %d %lld", static_cast<int>(sum.lastRead), static_cast<int>(sum.error),
+                        static_cast<long long>(sum.done));
+            fatalPropertyWithArgument(l, prop::errorInternal, "34");
+        }
+        computed = sum.crc;
+        l.log.message("checksums: %u %u %d %d", computed, fields.expected, static_cast<int>(computed),
+                      static_cast<int>(fields.expected));
+    } else if (dialog != nullptr) {
+        dialog->setRange(100, 400);
+        dialog->setPosition(101);
+    }
+    file.reset();
+    if (computed != fields.expected) integrityFailed(l, dialog);
+}
+
+}  // namespace zendra::setup

@@ -1,0 +1,28 @@
+// The CRC-32 over the data appended to the installer's executable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "platform.h"
+
+namespace zendra::setup {
+
+// Bytes read per step of the integrity check.
+inline constexpr std::size_t kIntegrityChunk = 16384;
+
+// The checksum of a stretch of a file, or where reading it stopped short.
+struct StreamChecksum {
+    std::uint32_t crc = 0;
+    bool complete = true;         // false: a read failed or gave nothing before the length
+    std::size_t lastRead = 0;     // bytes of the read that stopped it
+    std::uint32_t error = 0;      // the system error of that read
+    std::int64_t done = 0;        // bytes checked
+};
+
+// The CRC-32 of the next length bytes of file, read in 16384-byte chunks; percent receives
+// the whole percentage done whenever it has grown (may be empty).
+StreamChecksum checksumStream(File& file, std::int64_t length, const std::function<void(int)>& percent);
+
+}  // namespace zendra::setup

@@ -1,0 +1,334 @@
+#include "win_service.h"
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+#include "handles.h"
+#include "text_codec.h"
+#include "win32.h"
+
+namespace zendra::win {
+namespace {
+
+// Handles of the service control manager and of services.
+struct ServiceHandleTraits {
+    using Value = SC_HANDLE;
+    static Value invalid() noexcept { return nullptr; }
+    static bool isInvalid(Value value) noexcept { return value == nullptr; }
+    static void close(Value value) noexcept { ::CloseServiceHandle(value); }
+};
+using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
+
+constexpr DWORD kConfigBufferBytes = 8192;
+constexpr DWORD kOutputChunk = 8192;
+// How long the end of a worker waits for the output thread to see the pipe close.
+constexpr DWORD kOutputDrainMs = 2000;
+
+// The object whose callbacks the system's context-free entries call.
+std::atomic<WinServiceControl*> activeControl{nullptr};
+
+ServiceStatus fromNative(const SERVICE_STATUS& s) {
+    return {s.dwServiceType, s.dwCurrentState, s.dwControlsAccepted, s.dwWin32ExitCode,
+            s.dwServiceSpecificExitCode, s.dwCheckPoint, s.dwWaitHint};
+}
+
+SERVICE_STATUS toNative(const ServiceStatus& s) {
+    return {s.serviceType, s.currentState, s.controlsAccepted, s.win32ExitCode, s.serviceSpecificExitCode,
+            s.checkPoint, s.waitHint};
+}
+
+// Names as a sequence of zero-terminated strings ended by one more zero.
+std::wstring nameList(const std::vector<std::string>& names, TextCodec& codec) {
+    std::wstring list;
+    for (const std::string& name : names) {
+        list += toWide(codec.fromAnsi(name));
+        list += L'\0';
+    }
+    list += L'\0';
+    return list;
+}
+
+class WinServiceHandle final : public ServiceHandle {
+public:
+    explicit WinServiceHandle(UniqueServiceHandle handle) : handle_(std::move(handle)) {}
+
+    bool start(std::uint32_t& error) override { return succeeded(::StartServiceW(handle_.get(), 0, nullptr), error); }
+
+    bool control(std::uint32_t code, ServiceStatus& status, std::uint32_t& error) override {
+        SERVICE_STATUS native{};
+        const bool ok = succeeded(::ControlService(handle_.get(), code, &native), error);
+        status = fromNative(native);
+        return ok;
+    }
+
+    bool queryStatus(ServiceStatus& status, std::uint32_t& error) override {
+        SERVICE_STATUS native{};
+        const bool ok = succeeded(::QueryServiceStatus(handle_.get(), &native), error);
+        status = fromNative(native);
+        return ok;
+    }
+
+    bool queryStartType(std::uint32_t& startType, std::uint32_t& error, std::uint32_t& bytesNeeded) override {
+        // QUERY_SERVICE_CONFIGW holds pointers: the buffer is aligned for them.
+        auto buffer = std::make_unique<std::uintptr_t[]>(kConfigBufferBytes / sizeof(std::uintptr_t));
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.get());
+        DWORD needed = 0;
+        const bool ok = succeeded(::QueryServiceConfigW(handle_.get(), config, kConfigBufferBytes, &needed), error);
+        bytesNeeded = needed;
+        if (ok) startType = config->dwStartType;
+        return ok;
+    }
+
+    bool remove(std::uint32_t& error) override { return succeeded(::DeleteService(handle_.get()), error); }
+
+    void setDescription(const std::u16string& text) override {
+        using ChangeConfig2Fn = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+        const auto change = findProcedure<ChangeConfig2Fn>(::GetModuleHandleW(L"advapi32.dll"), "ChangeServiceConfig2W");
+        if (change == nullptr) return;
+        std::wstring wide = toWide(text);
+        SERVICE_DESCRIPTIONW description{wide.data()};
+        change(handle_.get(), SERVICE_CONFIG_DESCRIPTION, &description);
+    }
+
+private:
+    static bool succeeded(BOOL result, std::uint32_t& error) {
+        error = result ? 0 : ::GetLastError();
+        return result != FALSE;
+    }
+
+    UniqueServiceHandle handle_;
+};
+
+// The manager connection; 8-bit texts are converted from the ANSI code page for the wide
+// calls (the 8-bit creation call of some systems mangles a list of several dependencies).
+class WinServiceManager final : public ServiceManager {
+public:
+    WinServiceManager(UniqueServiceHandle handle, TextCodec& codec) : handle_(std::move(handle)), codec_(codec) {}
+
+    std::unique_ptr<ServiceHandle> open(const std::string& name, std::uint32_t access, std::uint32_t& error) override {
+        return wrap(::OpenServiceW(handle_.get(), wide(name).c_str(), access), error);
+    }
+
+    std::unique_ptr<ServiceHandle> create(const ServiceDefinition& d, std::uint32_t& error) override {
+        const std::wstring name = wide(d.name);
+        const std::wstring dependencies = nameList(d.dependencies, codec_);
+        return wrap(::CreateServiceW(handle_.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, d.serviceType,
+                                     d.startType, SERVICE_ERROR_NORMAL, wide(d.binaryPath).c_str(), nullptr, nullptr,
+                                     d.dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr),
+                    error);
+    }
+
+private:
+    static std::unique_ptr<ServiceHandle> wrap(SC_HANDLE handle, std::uint32_t& error) {
+        if (handle == nullptr) {
+            error = ::GetLastError();
+            return nullptr;
+        }
+        return std::make_unique<WinServiceHandle>(UniqueServiceHandle(handle));
+    }
+
+    std::wstring wide(const std::string& text) { return toWide(codec_.fromAnsi(text)); }
+
+    UniqueServiceHandle handle_;
+    TextCodec& codec_;
+};
+
+// What the output thread owns: the pipe's read end and the two notifications.
+struct OutputReader {
+    UniqueHandle pipe;
+    std::function<void()> started;
+    std::function<void()> finished;
+};
+
+DWORD WINAPI readOutput(LPVOID parameter) {
+    const std::unique_ptr<OutputReader> reader(static_cast<OutputReader*>(parameter));
+    try {
+        reader->started();
+        std::array<char, kOutputChunk> chunk{};
+        DWORD read = 0;
+        while (::ReadFile(reader->pipe.get(), chunk.data(), kOutputChunk, &read, nullptr) && read > 0) {
+        }
+        reader->finished();
+    } catch (...) {
+    }
+    return 0;
+}
+
+class WinWorkerProcess final : public WorkerProcess {
+public:
+    WinWorkerProcess(UniqueHandle outputRead, UniqueHandle outputWrite, UniqueHandle inputRead, UniqueHandle inputWrite)
+        : outputRead_(std::move(outputRead)),
+          outputWrite_(std::move(outputWrite)),
+          inputRead_(std::move(inputRead)),
+          inputWrite_(std::move(inputWrite)) {}
+
+    bool start(const std::u16string& commandLine, std::uint32_t priorityClass, std::uint32_t& error) override {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = inputRead_.get();
+        startup.hStdOutput = outputWrite_.get();
+        startup.hStdError = outputWrite_.get();
+        std::wstring text = toWide(commandLine);
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE, priorityClass | DETACHED_PROCESS, nullptr,
+                              nullptr, &startup, &info)) {
+            error = ::GetLastError();
+            return false;
+        }
+        process_.reset(info.hProcess);
+        ::CloseHandle(info.hThread);
+        // The worker holds its own copies now; without ours the pipes end with the worker.
+        outputWrite_.reset();
+        inputRead_.reset();
+        return true;
+    }
+
+    void discardOutput(std::function<void()> started, std::function<void()> finished) override {
+        auto reader = std::make_unique<OutputReader>(OutputReader{std::move(outputRead_), std::move(started),
+                                                                  std::move(finished)});
+        HANDLE thread = ::CreateThread(nullptr, 0, readOutput, reader.get(), 0, nullptr);
+        if (thread == nullptr) return;
+        reader.release();
+        outputThread_.reset(thread);
+    }
+
+    bool sendAndClose(const std::string& text, std::uint32_t& error) override {
+        DWORD written = 0;
+        const BOOL ok = ::WriteFile(inputWrite_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        error = ok ? 0 : ::GetLastError();
+        inputWrite_.reset();
+        return ok != FALSE;
+    }
+
+    std::uint32_t waitForExit() override {
+        ::WaitForSingleObject(process_.get(), INFINITE);
+        DWORD code = 0;
+        ::GetExitCodeProcess(process_.get(), &code);
+        // The output thread ends once the pipe has no writer left; a grandchild that
+        // inherited the pipe may hold it longer, so the wait is bounded.
+        if (outputThread_) ::WaitForSingleObject(outputThread_.get(), kOutputDrainMs);
+        return code;
+    }
+
+private:
+    UniqueHandle outputRead_;
+    UniqueHandle outputWrite_;
+    UniqueHandle inputRead_;
+    UniqueHandle inputWrite_;
+    UniqueHandle process_;
+    UniqueHandle outputThread_;
+};
+
+// A new anonymous pipe whose handles the worker may inherit.
+bool inheritablePipe(UniqueHandle& read, UniqueHandle& write) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
+    HANDLE r = nullptr;
+    HANDLE w = nullptr;
+    if (!::CreatePipe(&r, &w, &attributes, 0)) return false;
+    read.reset(r);
+    write.reset(w);
+    return true;
+}
+
+void WINAPI serviceMainCallback(DWORD count, LPWSTR* vector) {
+    std::vector<std::u16string> arguments;
+    for (DWORD i = 0; i < count && vector != nullptr; ++i) arguments.push_back(fromWide(vector[i]));
+    if (WinServiceControl* control = activeControl.load()) control->serviceMainEntry(arguments);
+}
+
+void WINAPI controlCallback(DWORD code) {
+    if (WinServiceControl* control = activeControl.load()) control->controlEntry(code);
+}
+
+BOOL WINAPI consoleCallback(DWORD) {
+    if (WinServiceControl* control = activeControl.load()) control->consoleEntry();
+    return TRUE;
+}
+
+}  // namespace
+
+std::unique_ptr<ServiceManager> WinServiceControl::openManager(std::uint32_t access, std::uint32_t& error) {
+    UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, access));
+    if (!manager) {
+        error = ::GetLastError();
+        return nullptr;
+    }
+    return std::make_unique<WinServiceManager>(std::move(manager), codec_);
+}
+
+bool WinServiceControl::runDispatcher(const std::string& name,
+                                      std::function<void(const std::vector<std::u16string>&)> serviceMain,
+                                      std::uint32_t& error) {
+    serviceMain_ = std::move(serviceMain);
+    activeControl.store(this);
+    std::wstring wideName = toWide(codec_.fromAnsi(name));
+    SERVICE_TABLE_ENTRYW table[] = {{wideName.data(), serviceMainCallback}, {nullptr, nullptr}};
+    if (::StartServiceCtrlDispatcherW(table)) return true;
+    error = ::GetLastError();
+    return false;
+}
+
+bool WinServiceControl::registerControlHandler(const std::u16string& name, std::function<void(std::uint32_t)> handler) {
+    controlHandler_ = std::move(handler);
+    activeControl.store(this);
+    SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerW(toWide(name).c_str(), controlCallback);
+    statusHandle_ = handle;
+    return handle != nullptr;
+}
+
+bool WinServiceControl::setStatus(const ServiceStatus& status, std::uint32_t& error) {
+    SERVICE_STATUS native = toNative(status);
+    if (::SetServiceStatus(static_cast<SERVICE_STATUS_HANDLE>(statusHandle_), &native)) return true;
+    error = ::GetLastError();
+    return false;
+}
+
+void WinServiceControl::handleConsoleEvents(std::function<void()> onEvent) {
+    consoleHandler_ = std::move(onEvent);
+    activeControl.store(this);
+    ::SetConsoleCtrlHandler(consoleCallback, TRUE);
+}
+
+std::unique_ptr<WorkerProcess> WinServiceControl::createWorker(PipeStep& failedStep, std::uint32_t& error) {
+    UniqueHandle outputRead, outputWrite, inputRead, inputWrite;
+    const auto failed = [&](PipeStep step) {
+        failedStep = step;
+        error = ::GetLastError();
+        return nullptr;
+    };
+    if (!inheritablePipe(outputRead, outputWrite)) return failed(PipeStep::OutputPipe);
+    if (!::SetHandleInformation(outputRead.get(), HANDLE_FLAG_INHERIT, 0)) return failed(PipeStep::OutputReadEnd);
+    if (!inheritablePipe(inputRead, inputWrite)) return failed(PipeStep::InputPipe);
+    if (!::SetHandleInformation(inputWrite.get(), HANDLE_FLAG_INHERIT, 0)) return failed(PipeStep::InputWriteEnd);
+    return std::make_unique<WinWorkerProcess>(std::move(outputRead), std::move(outputWrite), std::move(inputRead),
+                                              std::move(inputWrite));
+}
+
+void WinServiceControl::exitNormally(int code) { std::exit(code); }
+
+void WinServiceControl::serviceMainEntry(const std::vector<std::u16string>& arguments) noexcept {
+    try {
+        if (serviceMain_) serviceMain_(arguments);
+    } catch (...) {
+    }
+}
+
+void WinServiceControl::controlEntry(std::uint32_t code) noexcept {
+    try {
+        if (controlHandler_) controlHandler_(code);
+    } catch (...) {
+    }
+}
+
+void WinServiceControl::consoleEntry() noexcept {
+    try {
+        if (consoleHandler_) consoleHandler_();
+    } catch (...) {
+    }
+}
+
+}  // namespace zendra::win

@@ -11,6 +11,7 @@ PACKAGES=(
   googletest nlohmann-json3-dev
   openjdk-17-jdk-headless
   osslsigncode openssl icoutils python3 python3-pil fonts-dejavu-core
+  zip unzip
 )
 
 missing=()

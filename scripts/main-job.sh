@@ -264,4 +264,8 @@ echo
 linux_status=0
 bash scripts/linux-sample.sh || linux_status=1
 
+echo
+echo "== the release archive"
+bash scripts/dist.sh
+
 [ "$windows_status" -eq 0 ] && [ "$linux_status" -eq 0 ]

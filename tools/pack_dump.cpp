@@ -128,7 +128,7 @@ void extractFiles(const Package& package, const std::filesystem::path& dir) {
         std::ofstream out(target, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(file.data.data()), static_cast<std::streamsize>(file.data.size()));
         out.close();
-        if (!out) throw PackError("cannot write \"" + target.string() + "\"");
+        if (!out) throw PackError("cannot write \"" + utf8Of(target) + "\"");
     }
 }
 

@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 
+#include "ansi_text.h"
 #include "pack_resources.h"
 #include "pack_text.h"
 #include "property_ids.h"
@@ -82,8 +83,17 @@ std::string colourValue(const Json& value, const Resolved& key, const std::strin
     return text;
 }
 
-std::string stringValue(const Json& value, const Resolved& key, const std::string& where) {
-    if (value.is_string()) return value.get<std::string>();
+// The record bytes of a text in codePage, the refusal naming the entry.
+std::string recordText(const std::string& text, std::uint32_t codePage, const std::string& where) {
+    try {
+        return toCodePage(text, codePage);
+    } catch (const PackError& e) {
+        fail(where, e.what());
+    }
+}
+
+std::string stringValue(const Json& value, const Resolved& key, std::uint32_t codePage, const std::string& where) {
+    if (value.is_string()) return recordText(value.get<std::string>(), codePage, where);
     if (value.is_number_unsigned()) return std::to_string(value.get<std::uint64_t>());
     if (value.is_number_integer()) return std::to_string(value.get<std::int64_t>());
     if (value.is_boolean()) return value.get<bool>() ? "1" : "0";
@@ -145,7 +155,7 @@ void checkMembers(const Json& object, std::initializer_list<const char*> allowed
     }
 }
 
-std::vector<LanguageBlock> languageBlocks(const Json& list) {
+std::vector<LanguageBlock> languageBlocks(const Json& list, std::uint32_t codePage) {
     if (!list.is_array()) fail("languages", "must be an array of {\"key\": ..., \"messages\": ...}");
     std::vector<LanguageBlock> blocks;
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -154,7 +164,7 @@ std::vector<LanguageBlock> languageBlocks(const Json& list) {
         checkMembers(block, {"key", "messages"}, where);
         if (!block.contains("key") || !block["key"].is_string()) fail(where, "needs a \"key\" text");
         LanguageBlock out;
-        out.key = block["key"].get<std::string>();
+        out.key = recordText(block["key"].get<std::string>(), codePage, where + ".key");
         if (block.contains("messages")) out.messages = messageTable(block["messages"], where + ".messages");
         blocks.push_back(std::move(out));
     }
@@ -163,9 +173,9 @@ std::vector<LanguageBlock> languageBlocks(const Json& list) {
 
 std::vector<std::uint8_t> readSource(const std::filesystem::path& path, const std::string& where) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) fail(where, "cannot read \"" + path.string() + "\"");
+    if (!in) fail(where, "cannot read \"" + utf8Of(path) + "\"");
     std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) fail(where, "cannot read \"" + path.string() + "\"");
+    if (in.bad()) fail(where, "cannot read \"" + utf8Of(path) + "\"");
     return data;
 }
 
@@ -174,7 +184,7 @@ std::vector<std::uint8_t> fileData(const Json& file, const std::filesystem::path
     if (given != 1) fail(where, "needs exactly one of \"source\", \"text\" or \"hex\"");
     if (file.contains("source")) {
         if (!file["source"].is_string()) fail(where, "\"source\" must be a path");
-        return readSource(baseDir / file["source"].get<std::string>(), where);
+        return readSource(baseDir / pathFromUtf8(file["source"].get<std::string>()), where);
     }
     if (file.contains("text")) {
         if (!file["text"].is_string()) fail(where, "\"text\" must be text");
@@ -185,8 +195,10 @@ std::vector<std::uint8_t> fileData(const Json& file, const std::filesystem::path
     return {bytes.begin(), bytes.end()};
 }
 
-void checkPackedName(const std::string& name, const std::string& where, std::vector<std::string>& notes) {
+void checkPackedName(const std::string& name, std::uint32_t codePage, const std::string& where,
+                     std::vector<std::string>& notes) {
     if (std::optional<std::string> reason = unsafeNameReason(name)) fail(where, *reason);
+    recordText(name, codePage, where);
     if (name.find(';') != std::string::npos) fail(where, "the name holds \";\", the list separator");
     if (name.find('/') != std::string::npos) fail(where, "use \"\\\\\" as directory separator");
     if (std::count(name.begin(), name.end(), '\\') > 1) {
@@ -195,7 +207,7 @@ void checkPackedName(const std::string& name, const std::string& where, std::vec
     }
 }
 
-std::vector<IncludedFile> includedFiles(const Json& list, const std::filesystem::path& baseDir,
+std::vector<IncludedFile> includedFiles(const Json& list, const std::filesystem::path& baseDir, std::uint32_t codePage,
                                         std::vector<std::string>& notes) {
     if (!list.is_array()) fail("files", "must be an array of {\"name\": ..., \"source\": ...}");
     std::vector<IncludedFile> files;
@@ -205,7 +217,7 @@ std::vector<IncludedFile> includedFiles(const Json& list, const std::filesystem:
         checkMembers(file, {"name", "source", "text", "hex", "size"}, where);
         if (!file.contains("name") || !file["name"].is_string()) fail(where, "needs a \"name\" text");
         IncludedFile out{file["name"].get<std::string>(), fileData(file, baseDir, where)};
-        checkPackedName(out.name, where, notes);
+        checkPackedName(out.name, codePage, where, notes);
         if (file.contains("size") && file["size"] != Json(out.data.size())) {
             fail(where, "\"size\" " + file["size"].dump() + " does not match the data (" +
                             std::to_string(out.data.size()) + " bytes)");
@@ -223,13 +235,13 @@ std::vector<ResourceFile> resourceFiles(const Json& table, const std::filesystem
         const std::optional<ResourceRole> role = roleFromName(key);
         if (!role) fail("resources", "unknown member \"" + key + "\" (splashBitmap, splashImage, splashIcon, icon)");
         if (!value.is_string()) fail(where, "must be a path");
-        files.push_back({*role, read ? readSource(baseDir / value.get<std::string>(), where) : std::vector<std::uint8_t>{}});
+        files.push_back({*role, read ? readSource(baseDir / pathFromUtf8(value.get<std::string>()), where) : std::vector<std::uint8_t>{}});
     }
     return files;
 }
 
 // Adds properties 2002 and 2003 for the included files unless the description sets them.
-void addIncludedFileProperties(Package& package) {
+void addIncludedFileProperties(Package& package, std::uint32_t codePage) {
     if (package.files.empty()) return;
     auto has = [&package](std::int32_t id) {
         return std::any_of(package.strings.begin(), package.strings.end(),
@@ -241,7 +253,7 @@ void addIncludedFileProperties(Package& package) {
     if (!has(prop::includedFileNames)) {
         std::string names;
         for (const IncludedFile& file : package.files) names += (names.empty() ? "" : ";") + file.name;
-        package.strings.emplace_back(prop::includedFileNames, names);
+        package.strings.emplace_back(prop::includedFileNames, toCodePage(names, codePage));
     }
 }
 
@@ -279,25 +291,48 @@ std::int32_t integrityFlag(const Json& value) {
     fail("integrity", "must be true, false or a 32-bit integer");
 }
 
+// The code page of the 8-bit texts: the one the description names (default 1252) for
+// Windows; the Linux edition reads UTF-8 whatever the description says.
+std::uint32_t codePageOf(const Json& root, TargetSystem target, std::vector<std::string>& notes) {
+    std::uint32_t named = kDefaultCodePage;
+    if (root.contains("codePage")) {
+        const Json& value = root["codePage"];
+        if (!value.is_number_unsigned() || value.get<std::uint64_t>() > 0xFFFF ||
+            !isAnsiCodePage(static_cast<std::uint32_t>(value.get<std::uint64_t>()))) {
+            fail("codePage", "must be a Windows ANSI code page (874, 932, 936, 949, 950, 1250 to 1258) or 65001");
+        }
+        named = static_cast<std::uint32_t>(value.get<std::uint64_t>());
+    }
+    if (target == TargetSystem::Windows) return named;
+    if (named != kUtf8CodePage && root.contains("codePage")) {
+        notes.push_back("note: codePage " + std::to_string(named) + " ignored: the Linux launcher reads its texts as UTF-8");
+    }
+    return kUtf8CodePage;
+}
+
 }  // namespace
 
 Package packageFromJson(std::string_view text, const std::filesystem::path& baseDir, std::vector<std::string>& notes,
-                        bool readResources) {
+                        TargetSystem target) {
     const Json root = parseStrict(text);
-    checkMembers(root, {"integrity", "strings", "messages", "languages", "files", "resources"}, "description");
+    checkMembers(root, {"integrity", "codePage", "strings", "messages", "languages", "files", "resources"},
+                 "description");
+    const std::uint32_t codePage = codePageOf(root, target, notes);
     Package package;
     if (root.contains("integrity")) package.integrityFlag = integrityFlag(root["integrity"]);
     if (root.contains("strings")) {
-        forEachEntry(root["strings"], "strings", [&package](const Json& key, const Json& value, const std::string& at) {
+        forEachEntry(root["strings"], "strings", [&](const Json& key, const Json& value, const std::string& at) {
             const Resolved resolved = resolveKey(key, false, at);
-            package.strings.emplace_back(resolved.id, stringValue(value, resolved, at));
+            package.strings.emplace_back(resolved.id, stringValue(value, resolved, codePage, at));
         });
     }
     if (root.contains("messages")) package.messages = messageTable(root["messages"], "messages");
-    if (root.contains("languages")) package.languages = languageBlocks(root["languages"]);
-    if (root.contains("files")) package.files = includedFiles(root["files"], baseDir, notes);
-    if (root.contains("resources")) package.resources = resourceFiles(root["resources"], baseDir, readResources);
-    addIncludedFileProperties(package);
+    if (root.contains("languages")) package.languages = languageBlocks(root["languages"], codePage);
+    if (root.contains("files")) package.files = includedFiles(root["files"], baseDir, codePage, notes);
+    if (root.contains("resources")) {
+        package.resources = resourceFiles(root["resources"], baseDir, target == TargetSystem::Windows);
+    }
+    addIncludedFileProperties(package, codePage);
     return package;
 }
 

@@ -1,6 +1,7 @@
 #include <charconv>
 #include <set>
 
+#include "ansi_text.h"
 #include "pack_json.h"
 #include "pack_text.h"
 #include "property_ids.h"
@@ -13,10 +14,12 @@ std::string keyFor(std::int32_t id, bool message) {
     return entry ? std::string(entry->name) : std::to_string(id);
 }
 
-// Integer properties in plain decimal become JSON numbers; anything else stays text, and
-// bytes that are not UTF-8 are given as hex.
-Json stringOut(std::int32_t id, const std::string& text) {
-    if (!isUtf8(text)) return Json{{"hex", toHex(text)}};
+// Integer properties in plain decimal become JSON numbers; anything else is text, and bytes
+// that are no text of the code page are given as hex.
+Json stringOut(std::int32_t id, const std::string& bytes, std::uint32_t codePage) {
+    const std::optional<std::string> converted = fromCodePage(bytes, codePage);
+    if (!converted) return Json{{"hex", toHex(bytes)}};
+    const std::string& text = *converted;
     const std::optional<prop::Entry> entry = prop::findById(id, false);
     if (entry && entry->kind == prop::Kind::Integer) {
         std::int64_t value = 0;
@@ -64,23 +67,27 @@ Json messagesOut(const std::vector<std::pair<std::int32_t, std::u16string>>& mes
 
 }  // namespace
 
-Json packageToJson(const Package& package, const std::optional<std::filesystem::path>& extractDir) {
+Json packageToJson(const Package& package, const std::optional<std::filesystem::path>& extractDir,
+                   std::uint32_t codePage) {
     Json root = Json::object();
     if (package.integrityFlag == 0 || package.integrityFlag == 1) {
         root["integrity"] = package.integrityFlag == 1;
     } else {
         root["integrity"] = package.integrityFlag;
     }
-    root["strings"] = tableOut(package.strings, false, stringOut);
+    root["strings"] = tableOut(package.strings, false, [codePage](std::int32_t id, const std::string& bytes) {
+        return stringOut(id, bytes, codePage);
+    });
     root["messages"] = messagesOut(package.messages);
     root["languages"] = Json::array();
     for (const LanguageBlock& block : package.languages) {
-        root["languages"].push_back(Json{{"key", block.key}, {"messages", messagesOut(block.messages)}});
+        const std::optional<std::string> key = fromCodePage(block.key, codePage);
+        root["languages"].push_back(Json{{"key", key.value_or(block.key)}, {"messages", messagesOut(block.messages)}});
     }
     root["files"] = Json::array();
     for (const IncludedFile& file : package.files) {
         Json entry{{"name", file.name}, {"size", file.data.size()}};
-        if (extractDir) entry["source"] = std::filesystem::absolute(hostPath(*extractDir, file.name)).string();
+        if (extractDir) entry["source"] = utf8Of(std::filesystem::absolute(hostPath(*extractDir, file.name)));
         root["files"].push_back(std::move(entry));
     }
     return root;

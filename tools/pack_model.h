@@ -63,11 +63,19 @@ inline constexpr std::size_t kCoveredStart = 20;
 std::vector<std::uint8_t> encodeRecord(const Package& package);
 
 // Why name cannot be used as an included file's relative name ("..", a drive, a leading
-// separator, an empty part); nullopt when it is safe. Both "\\" and "/" count as separators.
+// separator, an empty part, a Windows device name such as NUL or com9.txt in any part);
+// nullopt when it is safe. Both "\\" and "/" count as separators.
 std::optional<std::string> unsafeNameReason(std::string_view name);
 
 // The host path of an included file's relative name below dir ("\\" and "/" separate levels).
 std::filesystem::path hostPath(const std::filesystem::path& dir, std::string_view name);
+
+// The host path of UTF-8 text (also on Windows, where a narrow path would be read in the ANSI
+// code page).
+std::filesystem::path pathFromUtf8(std::string_view text);
+
+// The UTF-8 text of a host path, for messages and descriptions.
+std::string utf8Of(const std::filesystem::path& path);
 
 // CRC-32 (zlib) of bytes.
 std::uint32_t checksum(const std::uint8_t* bytes, std::size_t size);

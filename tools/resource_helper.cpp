@@ -141,11 +141,20 @@ std::string failureText(const std::filesystem::path& errors) {
     return own.empty() ? last : own;
 }
 
+// zendra-rc.exe beside this program, where the release archive puts it; empty when absent.
+std::string helperBesideTool() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    const std::filesystem::path candidate = self.parent_path() / "zendra-rc.exe";
+    return std::filesystem::is_regular_file(candidate, error) ? candidate.string() : std::string();
+}
+
 }  // namespace
 
 HelperSetup findHelper(const std::optional<std::string>& option) {
     const char* fromEnv = std::getenv("ZENDRA_RESOURCE_HELPER");
-    const std::string helper = option ? *option : (fromEnv != nullptr ? fromEnv : "");
+    const std::string helper = option ? *option : (fromEnv != nullptr ? fromEnv : helperBesideTool());
     if (helper.empty()) {
         throw PackError("adding resources needs the helper zendra-rc.exe: give --resource-helper PATH or set "
                         "ZENDRA_RESOURCE_HELPER");

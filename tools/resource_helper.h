@@ -21,7 +21,8 @@ struct HelperSetup {
 // The default Wine loader.
 inline constexpr const char* kDefaultWine = "/usr/lib/wine/wine64";
 
-// The helper from --resource-helper (option) or $ZENDRA_RESOURCE_HELPER, and Wine from
+// The helper from --resource-helper (option), $ZENDRA_RESOURCE_HELPER or beside this program
+// (as in the release archive), and Wine from
 // $ZENDRA_WINE or the default; throws PackError with a one-line hint when either is missing.
 HelperSetup findHelper(const std::optional<std::string>& option);
 

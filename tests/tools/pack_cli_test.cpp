@@ -65,6 +65,29 @@ TEST_F(PackCli, HelpExampleIsAValidDescription) {
     EXPECT_TRUE(std::filesystem::exists(dir_ / "out.exe"));
 }
 
+TEST_F(PackCli, InitWritesADescriptionThatPacksAsItIs) {
+    struct Case {
+        const char* name;
+        const char* jar;
+        int codePage;
+    };
+    for (const Case& c : {Case{"Hello", "A1hello.jar", 1252}, Case{"Gr\u00F6\u00DFe App 2", "A1greapp2.jar", 1252},
+                          Case{"\u0141\u00F3d\u017A", "A1d.jar", 1250}, Case{"\u65E5\u672C", "A1app.jar", 932},
+                          Case{"9 \"Lives\"", "A1app9lives.jar", 1252}}) {
+        ASSERT_EQ(run({"--init", c.name, "--output", path("init.json")}).code, 0);
+        const Json json = Json::parse(test::readText(dir_ / "init.json"));
+        EXPECT_EQ(json["strings"]["applicationName"], c.name);
+        EXPECT_EQ(json["strings"]["classPath"], c.jar);
+        EXPECT_EQ(json["codePage"], c.codePage) << c.name;
+        const ToolRun packed = run({path("launcher.exe"), path("init.json"), path("init.exe")});
+        EXPECT_EQ(packed.code, 0) << packed.err;
+        EXPECT_EQ(packed.err, "");
+    }
+    ASSERT_EQ(run({"--init", "Hello", "-o", path("hello.json")}).code, 0);
+    EXPECT_EQ(run({"--init", "Hello"}).out, test::readText(dir_ / "hello.json"));
+    EXPECT_EQ(run({"--init", ""}).err, "zendra-pack: --init needs the application's name\n");
+}
+
 TEST_F(PackCli, BadUsageExitsWithTwo) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {}, {"--bogus"}, {"--dump"}, {"--dump", "x.exe", "--extract-dir"}, {"--dump", "x.exe", "--zip", "d"},

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ansi_text.h"
 #include "pack_dump.h"
 #include "pack_test_support.h"
 
@@ -45,10 +46,54 @@ TEST(PackJson, ValueFormsBecomeTheTextTheLauncherParses) {
     const Package p = parse(R"({"strings": [
         ["splashWidth", 640], ["statusX", -12], ["splashScreen", true], ["splashTopMost", false],
         ["statusColor", [255, 128, 0]], ["versionColor", "0,0,255"], ["9000", [1, 2, 3]],
-        ["launcherType", "12abc"], ["applicationName", {"hex": "E4f600"}], ["statusText", "\u00e4"]]})");
+        ["launcherType", "12abc"], ["applicationName", {"hex": "E4f600"}], ["statusText", "Gr\u00f6\u00dfe \u20ac"]]})");
     EXPECT_EQ(p.strings, (Strings{{141, "640"}, {10109, "-12"}, {108, "1"}, {147, "0"}, {10114, "255,128,0"},
                                   {10121, "0,0,255"}, {9000, "1,2,3"}, {107, "12abc"},
-                                  {101, std::string("\xE4\xF6\0", 3)}, {10111, "\xC3\xA4"}}));
+                                  {101, std::string("\xE4\xF6\0", 3)}, {10111, "Gr\xF6\xDF" "e \x80"}}));
+}
+
+TEST(PackJson, TextsAreWrittenInTheDescriptionsCodePage) {
+    struct Case {
+        const char* codePage;  // the member as written, empty for none
+        const char* text;      // JSON text of applicationName
+        std::string expected;  // the record bytes, or the refusal
+    };
+    const Case cases[] = {
+        {"1253", "\\u03b1", "\xE1"},
+        {"1250", "\\u0141\\u00f3d\\u017a", "\xA3\xF3" "d\x9F"},
+        {"1251", "\\u041f\\u0440\\u0438", "\xCF\xF0\xE8"},
+        {"932", "\\u65e5\\u672c", "\x93\xFA\x96\x7B"},
+        {"65001", "Gr\\u00f6\\u00dfe", "Gr\xC3\xB6\xC3\x9F" "e"},
+        {"", "snow \\u2603!", "strings[\"applicationName\"]: \"snow \xE2\x98\x83!\" cannot be written in code page 1252: "
+                               "U+2603 \"\xE2\x98\x83\" has no character there (name another \"codePage\" or give the "
+                               "bytes as {\"hex\": ...})"},
+        {"", "a\\u0081", "U+0081"},
+        {"1251", "\\u00e9", "code page 1251: U+00E9"},
+        {"1252", "\\ud83d\\ude00", "U+1F600"},
+        {"1200", "x", "codePage: must be a Windows ANSI code page (874, 932, 936, 949, 950, 1250 to 1258) or 65001"},
+        {"\"1252\"", "x", "codePage: must be a Windows ANSI code page"},
+    };
+    for (const Case& c : cases) {
+        const std::string member = *c.codePage ? std::string(R"("codePage": )") + c.codePage + ", " : "";
+        const std::string json = "{" + member + R"("strings": {"applicationName": ")" + c.text + "\"}}";
+        if (c.expected.starts_with("strings") || c.expected.starts_with("U+") || c.expected.starts_with("code") ||
+            c.expected.starts_with("codePage")) {
+            EXPECT_THAT(refusal(json), HasSubstr(c.expected)) << json;
+        } else {
+            EXPECT_EQ(parse(json).strings, (Strings{{101, c.expected}})) << json;
+        }
+    }
+    // Language keys and included-file names are 8-bit texts too; the Linux edition reads UTF-8.
+    const std::string json = R"({"codePage": 1252, "languages": [{"key": "\u00e9"}],
+                                 "files": [{"name": "Gr\u00f6\u00dfe.txt", "text": "x"}]})";
+    const Package p = parse(json);
+    EXPECT_EQ(p.languages[0].key, "\xE9");
+    EXPECT_EQ(p.strings, (Strings{{2002, "1"}, {2003, "Gr\xF6\xDF" "e.txt"}}));
+    std::vector<std::string> notes;
+    const Package linux = packageFromJson(R"({"codePage": 1250, "strings": {"101": "\u0141"}})", ".", notes,
+                                          TargetSystem::Linux);
+    EXPECT_EQ(linux.strings, (Strings{{101, "\xC5\x81"}}));
+    EXPECT_THAT(notes, ElementsAre("note: codePage 1250 ignored: the Linux launcher reads its texts as UTF-8"));
 }
 
 TEST(PackJson, PairsAllowRepeatedIdsWhileObjectsRefuseThem) {
@@ -91,6 +136,7 @@ TEST(PackJson, MistakesAreRefusedNamingTheEntry) {
         {R"({"files": [{"text": "x"}]})", "files[0]: needs a \"name\" text"},
         {R"({"files": [{"name": "a", "text": "x", "hex": "00"}]})", "exactly one of \"source\", \"text\" or \"hex\""},
         {R"({"files": [{"name": "a", "text": "x", "size": 2}]})", "\"size\" 2 does not match the data (1 bytes)"},
+        {R"({"files": [{"name": "sub\\com9.txt", "text": "x"}]})", "files[0]: \"com9.txt\" is a Windows device name"},
         {R"({"integrity": "yes"})", "integrity: must be true, false or a 32-bit integer"},
         {R"({"strings": {"a": 1},})", "invalid JSON: "},
         {R"([1, 2])", "description: must be an object"},
@@ -135,9 +181,13 @@ TEST(PackJson, FileSourcesAreReadRelativeToTheDescription) {
 
 TEST(PackJson, IncludedFileNamesMustStayInsideTheTargetDirectory) {
     for (const char* name : {"..\\\\x", "a\\\\..\\\\b", "C:x", "\\\\abs", "/abs", "a;b", "a/b", "", "a\\\\\\\\b",
-                             ".", "a\\\\", "tab\\t"}) {
+                             ".", "a\\\\", "tab\\t", "COM9", "sub\\\\com9.txt", "NUL", "nul.tar.gz",
+                             "CONOUT$", "conin$.log", "lpt1\\\\x", "Aux .txt", "PRN"}) {
         const std::string json = std::string(R"({"files": [{"name": ")") + name + R"(", "text": "x"}]})";
         EXPECT_THAT(refusal(json), HasSubstr("files[0]: ")) << name;
+    }
+    for (const char* name : {"com10", "COM0.txt", "console.txt", "nul_x", "lpt", "con-out", "x\\\\auxiliary"}) {
+        EXPECT_EQ(refusal(std::string(R"({"files": [{"name": ")") + name + R"(", "text": "x"}]})"), "accepted") << name;
     }
     std::vector<std::string> notes;
     parse(R"({"files": [{"name": "a..b\\c.txt", "text": "x"}, {"name": "a\\b\\c.txt", "text": "x"}]})", notes);
@@ -149,7 +199,7 @@ Package awkwardPackage() {
     Package p;
     p.integrityFlag = 0;
     p.strings = {{107, "1"},          {107, "5"},          {141, "007"},  {142, "-7"}, {9999, "free text"},
-                 {101, "caf\xE9"},    {10114, "255,0,0"}, {20013, "id of a message, as a string"}};
+                 {101, "caf\xE9"},    {10114, "255,0,0"}, {20013, "id of a message, as a string"}, {10111, "\x81x"}};
     p.messages = {{20013, u"Setup \U0001F600"}, {20016, std::u16string{0xDC00, u'x'}}, {107, u"message 107"}};
     p.languages = {{"de", {{20013, u"Inst"}, {20013, u"Inst 2"}}}, {"", {}}};
     return p;
@@ -157,7 +207,7 @@ Package awkwardPackage() {
 
 TEST(PackJsonOut, DescriptionPacksBackToTheSameRecord) {
     const Package original = awkwardPackage();
-    const std::string text = packageToJson(original, std::nullopt).dump(2);
+    const std::string text = packageToJson(original, std::nullopt, kDefaultCodePage).dump(2);
     const Package again = parse(text);
     EXPECT_EQ(encodeRecord(again), encodeRecord(original)) << text;
 }
@@ -165,7 +215,7 @@ TEST(PackJsonOut, DescriptionPacksBackToTheSameRecord) {
 TEST(PackJsonOut, UsesCatalogueNamesPerTableAndReadableValues) {
     Package p = awkwardPackage();
     p.strings.erase(p.strings.begin() + 1);  // no repeated id left in the string table
-    Json json = packageToJson(p, std::nullopt);
+    Json json = packageToJson(p, std::nullopt, kDefaultCodePage);
     EXPECT_EQ(json["integrity"], false);
     Json& strings = json["strings"];
     ASSERT_TRUE(strings.is_object());
@@ -173,7 +223,8 @@ TEST(PackJsonOut, UsesCatalogueNamesPerTableAndReadableValues) {
     EXPECT_EQ(strings["splashWidth"], "007") << "only plain decimal text becomes a number";
     EXPECT_EQ(strings["splashHeight"], -7);
     EXPECT_EQ(strings["9999"], "free text");
-    EXPECT_EQ(strings["applicationName"], Json({{"hex", "636166e9"}}));
+    EXPECT_EQ(strings["applicationName"], "caf\xC3\xA9") << "text of code page 1252";
+    EXPECT_EQ(strings["statusText"], Json({{"hex", "8178"}})) << "no text of code page 1252";
     EXPECT_EQ(strings["statusColor"], "255,0,0");
     EXPECT_EQ(strings["20013"], "id of a message, as a string");
     Json& messages = json["messages"];
@@ -189,7 +240,7 @@ TEST(PackJsonOut, FilesNameTheirExtractedCopies) {
     p.files = {{"lib\\a.dll", {1, 2}}, {"b.txt", {}}};
     test::TempDir dir;
     extractFiles(p, dir.path());
-    Json withSources = packageToJson(p, dir.path());
+    Json withSources = packageToJson(p, dir.path(), kDefaultCodePage);
     EXPECT_EQ(withSources["files"][0]["source"], (dir / "lib" / "a.dll").string());
     EXPECT_EQ(withSources["files"][1]["size"], 0);
     std::vector<std::string> notes;
@@ -197,7 +248,7 @@ TEST(PackJsonOut, FilesNameTheirExtractedCopies) {
     ASSERT_EQ(again.files.size(), 2u);
     EXPECT_EQ(again.files[0].data, p.files[0].data);
     EXPECT_EQ(again.files[0].name, "lib\\a.dll");
-    EXPECT_FALSE(packageToJson(p, std::nullopt)["files"][0].contains("source"));
+    EXPECT_FALSE(packageToJson(p, std::nullopt, kDefaultCodePage)["files"][0].contains("source"));
 }
 
 }  // namespace

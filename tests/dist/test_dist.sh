@@ -46,9 +46,13 @@ grep -q '^## Packaging on Windows' "$z/README.md" || fail "README.md lacks the s
 app="$work/app"
 mkdir -p "$app/src/com/example/hello"
 cp -r sample/src/com "$app/src/"
-printf 'package com.example.hello;\npublic final class Main {\n    public static void main(String[] a) {\n        HelloApp.main(a);\n    }\n}\n' \
+printf 'package com.example.hello;\npublic final class Main {\n    public static void main(String[] a) throws Exception {\n        HelloApp.main(a);\n    }\n}\n' \
   >"$app/src/com/example/hello/Main.java"
-javac -d "$app/classes" $(find "$app/src" -name '*.java')
+runtime_jar="$z/java/zendra-runtime.jar"
+[ -f "$runtime_jar" ] || fail "java/zendra-runtime.jar is missing from the archive"
+mkdir -p "$app/classes"
+(cd "$app/classes" && jar --extract --file "$runtime_jar")
+javac -cp "$runtime_jar" -d "$app/classes" $(find "$app/src" -name '*.java')
 jar --create --file "$app/hello.jar" -C "$app/classes" .
 "$z/bin/zendra-pack" --init Hello --output "$app/hello.json"
 "$z/bin/zendra-pack" "$z/linux/x64/app-launcher" "$app/hello.json" "$app/hello" 2>"$app/pack.txt" ||

@@ -11,11 +11,12 @@ import java.util.regex.Pattern;
 
 /**
  * Removes the launcher's per-run directory when the VM ends, unless the application keeps it.
- * Only a directory named as the launcher names them ("..._dir" and a number) is removed, so a
+ * Only a directory named as the launcher names them ("..._dir" and a number on Windows, "znd_dir"
+ * and six letters or digits on Linux) is removed, so a
  * mistyped property never costs another directory; links inside it are removed, not followed.
  */
 final class TempDirectory {
-    private static final Pattern RUN_DIRECTORY = Pattern.compile(".*_dir-?\\d+");
+    private static final Pattern RUN_DIRECTORY = Pattern.compile(".*_dir-?\\d+|znd_dir[A-Za-z0-9]{6}");
     private static volatile boolean keep;
     private static boolean scheduled;
 

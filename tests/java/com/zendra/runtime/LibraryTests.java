@@ -211,8 +211,9 @@ public final class LibraryTests {
         Path outside = Files.write(base.resolve("outside.txt"), new byte[] {2});
         Files.createSymbolicLink(run.getParent().resolve("link"), base);
         Path dir = base.resolve("znd123.tmp_dir1700000000");
-        check("only run directories", Arrays.asList(true, false),
-              Arrays.asList(TempDirectory.isRunDirectory(dir), TempDirectory.isRunDirectory(base)));
+        check("only run directories", Arrays.asList(true, true, false, false),
+              Arrays.asList(TempDirectory.isRunDirectory(dir), TempDirectory.isRunDirectory(Files.createDirectory(base.resolve("znd_dirLfYn3L"))),
+                            TempDirectory.isRunDirectory(base), TempDirectory.isRunDirectory(Files.createDirectory(base.resolve("znd_dirx")))));
         check("removed", true, TempDirectory.remove(dir));
         check("a link's target survives", true, Files.exists(outside));
         TempDirectory.remove(base);

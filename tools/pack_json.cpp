@@ -1,6 +1,7 @@
 #include "pack_json.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -240,6 +241,23 @@ std::vector<ResourceFile> resourceFiles(const Json& table, const std::filesystem
     return files;
 }
 
+// Adds property 151 (the inflated size of an included "jre.tar.gz", which scales the installer's
+// progress bar) unless the description sets it or the archive is too large to state.
+void addArchiveSizeProperty(Package& package, bool given) {
+    if (given) return;
+    for (const IncludedFile& file : package.files) {
+        std::string name = file.name;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (name != "jre.tar.gz") continue;
+        const std::optional<std::uint64_t> size = inflatedSize(file.data);
+        if (size && *size <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+            package.strings.emplace_back(prop::jreArchiveSize, std::to_string(*size));
+        }
+        return;
+    }
+}
+
 // Adds properties 2002 and 2003 for the included files unless the description sets them.
 void addIncludedFileProperties(Package& package, std::uint32_t codePage) {
     if (package.files.empty()) return;
@@ -255,6 +273,7 @@ void addIncludedFileProperties(Package& package, std::uint32_t codePage) {
         for (const IncludedFile& file : package.files) names += (names.empty() ? "" : ";") + file.name;
         package.strings.emplace_back(prop::includedFileNames, toCodePage(names, codePage));
     }
+    addArchiveSizeProperty(package, has(prop::jreArchiveSize));
 }
 
 Json parseStrict(std::string_view text) {

@@ -80,4 +80,8 @@ std::string utf8Of(const std::filesystem::path& path);
 // CRC-32 (zlib) of bytes.
 std::uint32_t checksum(const std::uint8_t* bytes, std::size_t size);
 
+// The size of gzip-compressed data once inflated (every member in turn); nullopt when the
+// bytes are not a complete gzip stream.
+std::optional<std::uint64_t> inflatedSize(const std::vector<std::uint8_t>& gzip);
+
 }  // namespace zendra::pack

@@ -129,6 +129,30 @@ std::uint32_t checksum(const std::uint8_t* bytes, std::size_t size) {
     return static_cast<std::uint32_t>(crc);
 }
 
+std::optional<std::uint64_t> inflatedSize(const std::vector<std::uint8_t>& gzip) {
+    z_stream stream{};
+    if (gzip.empty() || inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return std::nullopt;
+    std::vector<std::uint8_t> window(1 << 16);
+    std::uint64_t total = 0;
+    std::size_t offset = 0;
+    int status = Z_OK;
+    while (offset < gzip.size()) {
+        stream.next_in = const_cast<Bytef*>(gzip.data() + offset);
+        stream.avail_in = static_cast<uInt>(std::min<std::size_t>(gzip.size() - offset, 1u << 30));
+        const std::size_t given = stream.avail_in;
+        stream.next_out = window.data();
+        stream.avail_out = static_cast<uInt>(window.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        total += window.size() - stream.avail_out;
+        offset += given - stream.avail_in;
+        if (status == Z_STREAM_END && offset < gzip.size()) status = inflateReset(&stream);  // next member
+        if (status != Z_OK && status != Z_STREAM_END) break;
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END) return std::nullopt;
+    return total;
+}
+
 std::vector<std::uint8_t> encodeRecord(const Package& package) {
     std::vector<std::uint8_t> out;
     ByteWriter writer(out);

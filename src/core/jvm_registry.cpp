@@ -48,14 +48,48 @@ std::pair<std::string, std::string> currentEntryOf(Launcher& l, const std::vecto
     return best;
 }
 
-// The runtime below a JavaSoft key's "JavaHome", checked without beta versions.
-std::optional<JvmCandidate> checkJavaSoftHome(Launcher& l, const std::string& key, const VersionRange& range) {
-    auto home = readRegistryValue(l, Hive::LocalMachine, key, "JavaHome", kValueBytes);
+// A vendor's own catalogue: one sub-key per installed version below `key`, named `prefix` and the
+// version (Azul adds "-jre" for a runtime without the kit), with the home in `value` of the key
+// `below` that sub-key. A kit requirement needs no filter: homes without the kit fail it.
+struct VendorCatalogue {
+    const char* key;
+    const char* prefix;
+    const char* below;
+    const char* value;
+};
+
+// Read after the JavaSoft catalogues; on equal versions in this order.
+constexpr VendorCatalogue kVendorCatalogues[] = {
+    {"SOFTWARE\\Eclipse Adoptium\\JDK", "", "\\hotspot\\MSI", "Path"},
+    {"SOFTWARE\\Eclipse Adoptium\\JRE", "", "\\hotspot\\MSI", "Path"},
+    {"SOFTWARE\\Microsoft\\JDK", "", "\\hotspot\\MSI", "Path"},
+    {"SOFTWARE\\Azul Systems\\Zulu", "zulu-", "", "InstallationPath"},
+};
+
+// A vendor's version in the form the runtime reports: releases up to 8 are named by their
+// vendors "8" or "8.0.452.9", by the runtime "1.8.0_452".
+std::string javaStyleVersion(std::string_view version) {
+    const std::size_t digits = std::min(version.size(), version.find_first_not_of("0123456789"));
+    if (digits == 1 && version[0] >= '2' && version[0] <= '8') return "1." + std::string(version);
+    return std::string(version);
+}
+
+// The runtime below the home a registry key names in `value`, checked without beta versions.
+// A separator that installers leave at the end of the home is dropped.
+std::optional<JvmCandidate> checkRegisteredHome(Launcher& l, const std::string& key, const char* value,
+                                                const VersionRange& range) {
+    auto home = readRegistryValue(l, Hive::LocalMachine, key, value, kValueBytes);
     if (!home) return std::nullopt;
+    *home = withoutTrailingSeparator(*home);
+    if (home->empty()) return std::nullopt;
     JvmCandidate candidate;
     if (!javaHomeToJavaExe(l, candidate.javaExe, *home)) return std::nullopt;
     if (!checkJavaExe(l, candidate.javaExe, candidate.version, range, false)) return std::nullopt;
     return candidate;
+}
+
+std::optional<JvmCandidate> checkJavaSoftHome(Launcher& l, const std::string& key, const VersionRange& range) {
+    return checkRegisteredHome(l, key, "JavaHome", range);
 }
 
 // Whether a candidate's version is greater than another's (the other missing counts as smaller).
@@ -133,7 +167,36 @@ std::optional<JvmCandidate> findJavaSoftJvm(Launcher& l, const VersionRange& ran
     if (auto current = findCurrentJavaSoftJvm(l, range)) return current;
     if (l.store.getIntProperty(prop::requireJdk) == 0)
         if (auto jre = scanJavaSoftCatalogues(l, range, kJreCatalogues)) return jre;
-    return scanJavaSoftCatalogues(l, range, kJdkCatalogues);
+    if (auto jdk = scanJavaSoftCatalogues(l, range, kJdkCatalogues)) return jdk;
+    return scanVendorCatalogues(l, range);
+}
+
+std::optional<JvmCandidate> scanVendorCatalogues(Launcher& l, const VersionRange& range) {
+    struct Entry {
+        std::string version;
+        std::string key;
+        const char* value;
+    };
+    std::vector<Entry> entries;
+    for (const VendorCatalogue& catalogue : kVendorCatalogues) {
+        auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, catalogue.key);
+        if (!subKeys) continue;
+        for (const auto& sub : *subKeys) {
+            std::string_view version(sub.name);
+            if (!version.starts_with(catalogue.prefix)) continue;
+            version.remove_prefix(std::string_view(catalogue.prefix).size());
+            if (version.ends_with("-jre")) version.remove_suffix(4);
+            const std::string javaVersion = javaStyleVersion(version);
+            if (version.empty() || !keyNameInRange(javaVersion, range)) continue;
+            entries.push_back({javaVersion, catalogue.key + ("\\" + sub.name) + catalogue.below,
+                               catalogue.value});
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return compareVersionTexts(a.version, b.version) > 0; });
+    for (const Entry& entry : entries)
+        if (auto found = checkRegisteredHome(l, entry.key, entry.value, range)) return found;
+    return std::nullopt;
 }
 
 std::optional<JvmCandidate> scanLocatedJvms(Launcher& l, Hive hive, const VersionRange& range) {

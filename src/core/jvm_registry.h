@@ -63,8 +63,13 @@ std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRang
 std::optional<JvmCandidate> scanJavaSoftCatalogues(Launcher& l, const VersionRange& range,
                                                    const std::vector<std::string>& keys);
 
-// The current versions, then the runtime and development-kit sub-key scans.
+// The current versions, then the runtime and development-kit sub-key scans, then the vendors'
+// own catalogues.
 std::optional<JvmCandidate> findJavaSoftJvm(Launcher& l, const VersionRange& range);
+
+// The catalogues OpenJDK vendors' installers write (Eclipse Temurin, Microsoft, Azul Zulu), their
+// entries together, greatest version first; the first that passes.
+std::optional<JvmCandidate> scanVendorCatalogues(Launcher& l, const VersionRange& range);
 
 // The greatest passing version of the located catalogue in one hive (earlier wins on a tie).
 std::optional<JvmCandidate> scanLocatedJvms(Launcher& l, Hive hive, const VersionRange& range);

@@ -90,6 +90,33 @@ TEST_F(JvmRegistryTest, CataloguesFollowTheKitRequirement) {
     EXPECT_EQ(findJavaSoftJvm(l, {})->javaExe, "c:\\jdk7\\jre\\bin\\java.exe");
 }
 
+TEST_F(JvmRegistryTest, VendorCataloguesFollowTheJavaSoftOnesGreatestVersionFirst) {
+    struct Row {
+        const char* key;    // the version's key below HKEY_LOCAL_MACHINE
+        const char* value;  // the value naming the home
+        const char* home;   // as written, with the separator some installers leave
+        const char* version;
+    };
+    const Row rows[] = {
+        {"SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.15.6\\hotspot\\MSI", "Path", "c:\\temurin\\", "17.0.15"},
+        {"SOFTWARE\\Azul Systems\\Zulu\\zulu-8-jre", "InstallationPath", "c:\\zulu-jre", "1.8.0_462"},
+        {"SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.452.9\\hotspot\\MSI", "Path", "c:\\temurin-jre", "1.8.0_452"},
+        {"SOFTWARE\\Microsoft\\JDK\\21.0.7.6\\hotspot\\MSI", "Path", "c:\\microsoft\\", "21.0.7"},
+        {"SOFTWARE\\Azul Systems\\Zulu\\zulu-25", "InstallationPath", "c:\\zulu", "25.0.1"},
+    };
+    for (const Row& row : rows) {
+        std::string home = row.home;
+        if (home.ends_with('\\')) home.pop_back();
+        addJre(sys, home, FakeJre().withVersion(row.version));
+        sys.registry.setString(Hive::LocalMachine, row.key, row.value, row.home);
+        EXPECT_EQ(scanVendorCatalogues(l, {"", row.version})->javaExe, home + "\\bin\\java.exe") << row.key;
+    }
+    EXPECT_EQ(findJavaSoftJvm(l, {"9", ""})->javaExe, "c:\\zulu\\bin\\java.exe");
+    addJavaSoft(kJavaSoftJdk9Key, "11", "c:\\oracle", "11.0.2");
+    EXPECT_EQ(findJavaSoftJvm(l, {"9", ""})->javaExe, "c:\\oracle\\bin\\java.exe");
+    EXPECT_EQ(findJavaSoftJvm(l, {"", "1.8"})->javaExe, "c:\\temurin-jre\\bin\\java.exe");
+}
+
 TEST_F(JvmRegistryTest, LocatedRuntimesRankByVersionAndTheMachineWinsTies) {
     addLocated(Hive::CurrentUser, "c:\\u1", "1.6.0_20");
     addLocated(Hive::CurrentUser, "c:\\u2", "1.6.0_20");

@@ -190,6 +190,23 @@ class TodaysRuntimes(SearchTestCase):
         self.assertIn("found sun", log)
         self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
 
+    def test_vendor_catalogues(self):
+        # Each OpenJDK vendor's own layout alone: key, value naming the home, trailing separator.
+        layouts = [
+            ("HKLM\\SOFTWARE\\Eclipse Adoptium", "JDK\\17.0.15.6\\hotspot\\MSI", "Path", "\\"),
+            ("HKLM\\SOFTWARE\\Microsoft\\JDK", "21.0.7.6\\hotspot\\MSI", "Path", "\\"),
+            ("HKLM\\SOFTWARE\\Azul Systems", "Zulu\\zulu-11", "InstallationPath", ""),
+        ]
+        for root, sub, value, tail in layouts:
+            with self.subTest(root=root):
+                home = self.runtime("vendor jdk", version_line='openjdk version "11.0.27" 2025-04-15')
+                self.addCleanup(reg_delete, root)
+                reg("add", root + "\\" + sub, "/v", value, "/d", to_windows(home) + tail, "/f")
+                result, log = self.launch({"searchSequence": "Y", "minJavaVersion": "11"})
+                reg_delete(root)
+                self.assertIn("found sun", log)
+                self.assertLoadedFrom(result, log, os.path.join(home, "bin", "server", "jvm.dll"))
+
     def test_link_on_the_search_path_leads_to_its_runtime(self):
         home = self.runtime("jdk17")
         links = self.path("javapath")

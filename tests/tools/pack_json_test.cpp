@@ -167,6 +167,31 @@ TEST(PackJson, IncludedFilesSetCountAndNamesUnlessGiven) {
     EXPECT_EQ(parse(R"({"files": []})").strings, Strings{});
 }
 
+TEST(PackJson, AnIncludedRuntimeArchiveStatesItsInflatedSize) {
+    const std::string one = "1f8b0800000000000203cb48cdc9c9070086a6103605000000";  // "hello"
+    const std::string two = one + "1f8b0800000000000203aba81805a360140c770000e6c9413be8030000";  // + 1000 "x"
+    const struct {
+        std::string files;
+        std::optional<std::string> size;
+    } rows[] = {
+        {R"({"name": "jre.tar.gz", "hex": ")" + one + R"("})", "5"},
+        {R"({"name": "JRE.TAR.GZ", "hex": ")" + two + R"("})", "1005"},
+        {R"({"name": "jre.tar.gz", "hex": ")" + one.substr(0, 30) + R"("})", std::nullopt},  // cut short
+        {R"({"name": "other.tar.gz", "hex": ")" + one + R"("})", std::nullopt},
+    };
+    for (const auto& row : rows) {
+        const Package p = parse(R"({"files": [)" + row.files + "]}");
+        std::optional<std::string> size;
+        for (const auto& [id, value] : p.strings) {
+            if (id == 151) size = value;
+        }
+        EXPECT_EQ(size, row.size) << row.files;
+    }
+    const Package given = parse(R"({"strings": {"jreArchiveSize": 7}, "files": [{"name": "jre.tar.gz", "hex": ")" + one +
+                                R"("}]})");
+    EXPECT_EQ(given.strings, (Strings{{151, "7"}, {2002, "1"}, {2003, "jre.tar.gz"}}));
+}
+
 TEST(PackJson, FileSourcesAreReadRelativeToTheDescription) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "data");

@@ -21,7 +21,7 @@ public:
 };
 
 // What the progress dialog shows and does.
-struct ProgressDialogSpec {
+struct ProgressDialogPlan {
     std::u16string title;    // message 20013
     std::u16string text;     // message 20007, control 1003
     std::u16string cancel;   // message 20012, button 2
@@ -42,7 +42,7 @@ public:
     // Registers the dialog class "MyDialogClass" that the installer's dialogs use.
     virtual void registerDialogClass() = 0;
     // Shows the progress dialog modally until it ends; returns the id it ended with.
-    virtual int runProgressDialog(const ProgressDialogSpec& spec) = 0;
+    virtual int runProgressDialog(const ProgressDialogPlan& plan) = 0;
     // A yes/no message box with the warning icon and no owner; true on yes.
     virtual bool askWarning(const std::u16string& text, const std::u16string& caption) = 0;
     // Runs work on a new thread with above-normal priority; returns at once.

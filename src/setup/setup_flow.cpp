@@ -235,17 +235,17 @@ int setupLauncherMain(Launcher& l, InstallerUi& ui, const std::u16string& comman
         runInstaller(run, nullptr);
     } else {
         ui.registerDialogClass();
-        ProgressDialogSpec spec;
-        spec.title = l.store.getMessage(prop::msgCaption);
-        spec.text = l.store.getMessage(prop::msgProgressInitial);
-        spec.cancel = l.store.getMessage(prop::msgCancelButton);
-        spec.opened = [&l](ProgressDialog& dialog) { l.errorOwnerWindow = dialog.window(); };
-        spec.work = [shared](ProgressDialog& dialog) { runInstaller(*shared, &dialog); };
-        spec.cancelled = [&l] {
+        ProgressDialogPlan plan;
+        plan.title = l.store.getMessage(prop::msgCaption);
+        plan.text = l.store.getMessage(prop::msgProgressInitial);
+        plan.cancel = l.store.getMessage(prop::msgCancelButton);
+        plan.opened = [&l](ProgressDialog& dialog) { l.errorOwnerWindow = dialog.window(); };
+        plan.work = [shared](ProgressDialog& dialog) { runInstaller(*shared, &dialog); };
+        plan.cancelled = [&l] {
             l.log.message("Canceled installer");
             mark(l, MarkChange::Clear, true, true);
         };
-        ui.runProgressDialog(spec);
+        ui.runProgressDialog(plan);
     }
     return 0;
 }

@@ -60,9 +60,9 @@ private:
     HWND window_;
 };
 
-// What the dialog procedure needs: the spec, and the dialog object the threads share.
+// What the dialog procedure needs: what the dialog shows and runs, and the dialog object the threads share.
 struct DialogSession {
-    const setup::ProgressDialogSpec* spec = nullptr;
+    const setup::ProgressDialogPlan* plan = nullptr;
     std::shared_ptr<WinProgressDialog> dialog;
 };
 
@@ -78,8 +78,8 @@ void centre(HWND window) {
 }
 
 // Starts the work on its own thread; the dialog ends when the work returns.
-void startWork(HWND window, const setup::ProgressDialogSpec& spec, std::shared_ptr<WinProgressDialog> dialog) {
-    std::thread([window, work = spec.work, dialog] {
+void startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_ptr<WinProgressDialog> dialog) {
+    std::thread([window, work = plan.work, dialog] {
         try {
             if (work) work(*dialog);
         } catch (...) {
@@ -90,15 +90,15 @@ void startWork(HWND window, const setup::ProgressDialogSpec& spec, std::shared_p
 }
 
 INT_PTR initialise(HWND window, DialogSession& session) {
-    const setup::ProgressDialogSpec& spec = *session.spec;
+    const setup::ProgressDialogPlan& plan = *session.plan;
     centre(window);
     session.dialog = std::make_shared<WinProgressDialog>(window);
-    if (spec.opened) spec.opened(*session.dialog);
+    if (plan.opened) plan.opened(*session.dialog);
     ::SendDlgItemMessageW(window, kBarId, PBM_SETRANGE32, 0, 100);
-    setDlgItemTextWide(window, kTextId, spec.text);
-    setWindowTextWide(window, spec.title);
-    setDlgItemTextWide(window, IDCANCEL, spec.cancel);
-    startWork(window, spec, session.dialog);
+    setDlgItemTextWide(window, kTextId, plan.text);
+    setWindowTextWide(window, plan.title);
+    setDlgItemTextWide(window, IDCANCEL, plan.cancel);
+    startWork(window, plan, session.dialog);
     return TRUE;
 }
 
@@ -112,7 +112,7 @@ INT_PTR CALLBACK progressProcedure(HWND window, UINT message, WPARAM wParam, LPA
             case WM_COMMAND: {
                 const int id = LOWORD(wParam);
                 if (id != IDOK && id != IDCANCEL) return FALSE;
-                if (session != nullptr && session->spec->cancelled) session->spec->cancelled();
+                if (session != nullptr && session->plan->cancelled) session->plan->cancelled();
                 ::EndDialog(window, id);
                 return TRUE;
             }
@@ -166,10 +166,10 @@ void WinInstallerUi::registerDialogClass() {
     ::RegisterClassExW(&windowClass);
 }
 
-int WinInstallerUi::runProgressDialog(const setup::ProgressDialogSpec& spec) {
+int WinInstallerUi::runProgressDialog(const setup::ProgressDialogPlan& plan) {
     // The session outlives the dialog only through the threads' share of its dialog object.
     DialogSession session;
-    session.spec = &spec;
+    session.plan = &plan;
     const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgressDialogId),
                                              nullptr, progressProcedure, reinterpret_cast<LPARAM>(&session));
     return static_cast<int>(result);

@@ -17,7 +17,7 @@ public:
     // Registers "MyDialogClass" with icon 1001 of the executable.
     void registerDialogClass() override;
     // Dialog 103, modal, without owner; the work runs on its own thread.
-    int runProgressDialog(const setup::ProgressDialogSpec& spec) override;
+    int runProgressDialog(const setup::ProgressDialogPlan& plan) override;
     // MessageBoxW with yes/no and the warning icon.
     bool askWarning(const std::u16string& text, const std::u16string& caption) override;
     // A detached thread at above-normal priority; exceptions end in it.

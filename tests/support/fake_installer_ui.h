@@ -26,10 +26,10 @@ class FakeInstallerUi final : public setup::InstallerUi {
 public:
     void initCommonControls() override { calls.push_back("common controls"); }
     void registerDialogClass() override { calls.push_back("dialog class"); }
-    int runProgressDialog(const setup::ProgressDialogSpec& spec) override {
+    int runProgressDialog(const setup::ProgressDialogPlan& plan) override {
         calls.push_back("progress dialog");
-        if (spec.opened) spec.opened(dialog);
-        spec.work(dialog);
+        if (plan.opened) plan.opened(dialog);
+        plan.work(dialog);
         return 0;
     }
     bool askWarning(const std::u16string&, const std::u16string&) override { return false; }

@@ -18,6 +18,14 @@ public:
     virtual WindowRef window() = 0;
     // Hides the dialog without ending it.
     virtual void hide() = 0;
+    // Sets the message text (control 1003).
+    virtual void setText(const std::u16string& text) = 0;
+    // Sets the cancel button's label (button 2).
+    virtual void setCancelLabel(const std::u16string& text) = 0;
+    // Shows or hides the download status line (control 1002).
+    virtual void showStatus(bool shown) = 0;
+    // Sets the download status line's text.
+    virtual void setStatus(const std::u16string& text) = 0;
 };
 
 // What the progress dialog shows and does.

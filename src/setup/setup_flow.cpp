@@ -86,8 +86,7 @@ void handleMissingRuntime(SetupRun& run, ProgressDialog* dialog) {
         }
         l.os.ui.writeStdout("No JRE found. Trying to download.\n");
     }
-    downloadJre(l, dialog);
-    run.includedJre = true;
+    run.includedJre = downloadJre(run, dialog);
 }
 
 // Step 6: the included runtime, an installed one, or none.

@@ -15,6 +15,7 @@ constexpr int kProgressDialogId = 103;
 constexpr int kIconId = 1001;
 constexpr int kBarId = 1001;
 constexpr int kTextId = 1003;
+constexpr int kStatusId = 1002;
 constexpr UINT kWorkDone = WM_APP + 1;  // the work thread has returned: end the dialog
 constexpr const wchar_t* kDialogClass = L"MyDialogClass";
 constexpr std::size_t kMaxAnsiText = 8191;
@@ -54,6 +55,12 @@ public:
     void setPosition(int position) override { ::PostMessageW(bar(), PBM_SETPOS, position, 0); }
     WindowRef window() override { return window_; }
     void hide() override { ::ShowWindowAsync(window_, SW_HIDE); }
+    void setText(const std::u16string& text) override { setDlgItemTextWide(window_, kTextId, text); }
+    void setCancelLabel(const std::u16string& text) override { setDlgItemTextWide(window_, IDCANCEL, text); }
+    void showStatus(bool shown) override {
+        ::ShowWindowAsync(::GetDlgItem(window_, kStatusId), shown ? SW_SHOW : SW_HIDE);
+    }
+    void setStatus(const std::u16string& text) override { setDlgItemTextWide(window_, kStatusId, text); }
 
 private:
     HWND bar() const { return ::GetDlgItem(window_, kBarId); }

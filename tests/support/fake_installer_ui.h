@@ -17,7 +17,13 @@ public:
     void setPosition(int position) override { positions.push_back(position); }
     WindowRef window() override { return this; }
     void hide() override { calls.push_back("hide"); }
+    void setText(const std::u16string& text) override { texts.push_back(text); }
+    void setCancelLabel(const std::u16string& text) override { texts.push_back(text); }
+    void showStatus(bool shown) override { calls.push_back(shown ? "status shown" : "status hidden"); }
+    void setStatus(const std::u16string& text) override { statuses.push_back(text); }
     std::vector<std::string> calls;
+    std::vector<std::u16string> texts;
+    std::vector<std::u16string> statuses;
     std::vector<int> positions;
 };
 

@@ -12,6 +12,7 @@
 #include "pack_resources.h"
 #include "pack_text.h"
 #include "property_ids.h"
+#include "sha256.h"
 
 namespace zendra::pack {
 namespace {
@@ -276,6 +277,24 @@ void addIncludedFileProperties(Package& package, std::uint32_t codePage) {
     addArchiveSizeProperty(package, has(prop::jreArchiveSize));
 }
 
+// Sets property 3001 to the SHA-256 of the local copy of the archive the installer downloads
+// (member "downloadArchive", a path relative to the description); a digest the description
+// gives itself must match it.
+void addDownloadDigest(Package& package, const Json& archive, const std::filesystem::path& baseDir) {
+    const std::string where = "downloadArchive";
+    if (!archive.is_string()) fail(where, "must be the path of the archive the installer downloads");
+    const std::string digest = sha256Hex(readSource(baseDir / pathFromUtf8(archive.get<std::string>()), where));
+    for (auto& [id, value] : package.strings) {
+        if (id != prop::jreDownloadDigest) continue;
+        std::string given = value;
+        std::transform(given.begin(), given.end(), given.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (given != digest) fail(where, "its SHA-256 " + digest + " differs from jreDownloadDigest " + value);
+        return;
+    }
+    package.strings.emplace_back(prop::jreDownloadDigest, digest);
+}
+
 Json parseStrict(std::string_view text) {
     std::vector<std::set<std::string>> open;
     std::optional<std::string> duplicate;
@@ -334,7 +353,8 @@ std::uint32_t codePageOf(const Json& root, TargetSystem target, std::vector<std:
 Package packageFromJson(std::string_view text, const std::filesystem::path& baseDir, std::vector<std::string>& notes,
                         TargetSystem target) {
     const Json root = parseStrict(text);
-    checkMembers(root, {"integrity", "codePage", "strings", "messages", "languages", "files", "resources"},
+    checkMembers(root,
+                 {"integrity", "codePage", "strings", "messages", "languages", "files", "resources", "downloadArchive"},
                  "description");
     const std::uint32_t codePage = codePageOf(root, target, notes);
     Package package;
@@ -352,6 +372,7 @@ Package packageFromJson(std::string_view text, const std::filesystem::path& base
         package.resources = resourceFiles(root["resources"], baseDir, target == TargetSystem::Windows);
     }
     addIncludedFileProperties(package, codePage);
+    if (root.contains("downloadArchive")) addDownloadDigest(package, root["downloadArchive"], baseDir);
     return package;
 }
 

@@ -6,7 +6,7 @@
 namespace zendra::prop {
 namespace {
 
-constexpr std::array<Entry, 90> kEntries{{
+constexpr std::array<Entry, 91> kEntries{{
     {applicationName, "applicationName", Kind::Text},
     {launchPathAEnabled, "launchPathAEnabled", Kind::Integer},
     {launchPathA, "launchPathA", Kind::Text},
@@ -59,6 +59,7 @@ constexpr std::array<Entry, 90> kEntries{{
     {productFlavour, "productFlavour", Kind::Text},
     {includedFileCount, "includedFileCount", Kind::Integer},
     {includedFileNames, "includedFileNames", Kind::Text},
+    {jreDownloadDigest, "jreDownloadDigest", Kind::Text},
     {installationDirectory, "installationDirectory", Kind::Text},
     {nativeLibraryPath, "nativeLibraryPath", Kind::Text},
     {singleInstance, "singleInstance", Kind::Integer},

@@ -60,6 +60,8 @@ inline constexpr std::int32_t errorJvmPath64 = 1020;
 inline constexpr std::int32_t productFlavour = 2001;
 inline constexpr std::int32_t includedFileCount = 2002;
 inline constexpr std::int32_t includedFileNames = 2003;
+// SHA-256 (64 hex digits) that a downloaded runtime archive must have; empty: not checked.
+inline constexpr std::int32_t jreDownloadDigest = 3001;
 inline constexpr std::int32_t installationDirectory = 10003;
 inline constexpr std::int32_t nativeLibraryPath = 10004;
 inline constexpr std::int32_t singleInstance = 10005;

@@ -195,8 +195,8 @@ void runInstaller(SetupRun& run, ProgressDialog* dialog) {
     }
 }
 
-int setupLauncherMain(Launcher& l, InstallerUi& ui, const std::u16string& commandLine, const std::string& rawTail,
-                      int showCommand) {
+int setupLauncherMain(Launcher& l, InstallerUi& ui, DownloadServices& download, const std::u16string& commandLine,
+                      const std::string& rawTail, int showCommand) {
     if (isRebootRequest(rawTail)) {
         rebootSystem(l);
         return 0;
@@ -205,6 +205,7 @@ int setupLauncherMain(Launcher& l, InstallerUi& ui, const std::u16string& comman
     auto shared = std::make_shared<SetupRun>(l, ui);
     SetupRun& run = *shared;
     run.showCommand = showCommand;
+    run.download = &download;
     l.commandLine = commandLine;
     if (startsWith(rawTail, "__qln_lang_restart")) {
         l.languageRestart = true;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "installer_ui.h"
+#include "internet_client.h"
 #include "launcher.h"
 
 namespace zendra::setup {
@@ -24,13 +25,15 @@ struct SetupRun {
     int progressStart = 100;      // where the watcher's bar starts: 100, 200 or 300
     int showCommand = 1;          // the show command the process received
     std::string workingDir;       // the directory the run works in
+    DownloadServices* download = nullptr;  // the runtime download's client and hashing
 };
 
 // The whole installer launcher: the launcher l (kind Setup, alive until the process ends,
 // since the work and watcher threads may outlive the entry), commandLine the UTF-16 command
-// line, rawTail the 8-bit text after the program name. Returns the exit code.
-int setupLauncherMain(Launcher& l, InstallerUi& ui, const std::u16string& commandLine, const std::string& rawTail,
-                      int showCommand);
+// line, rawTail the 8-bit text after the program name, download the services of a runtime
+// download. Returns the exit code.
+int setupLauncherMain(Launcher& l, InstallerUi& ui, DownloadServices& download, const std::u16string& commandLine,
+                      const std::string& rawTail, int showCommand);
 
 // The installer's launcher, created on first use and never destroyed: the exit handlers and
 // the threads of the run use it until the process ends.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_installer_ui.h"
+#include "fake_internet.h"
 #include "fake_jni.h"
 #include "fake_jvm_support.h"
 #include "install_marks.h"
@@ -43,7 +44,7 @@ struct SetupHarness {
     }
     int run(const std::u16string& tail, const std::string& rawTail = "") {
         try {
-            return setupLauncherMain(l, ui, u"\"c:\\app\\launcher.exe\" " + tail, rawTail, 1);
+            return setupLauncherMain(l, ui, download, u"\"c:\\app\\launcher.exe\" " + tail, rawTail, 1);
         } catch (const FakeExit& e) {
             return e.code;
         }
@@ -54,6 +55,9 @@ struct SetupHarness {
     test::FakeSystem sys;
     FakeJvm jvm;
     test::FakeInstallerUi ui;
+    test::FakeInternetClient internet{sys.desktop};
+    test::FakeHashing hashing;
+    DownloadServices download{internet, hashing};
     Launcher l{sys.platform, LauncherKind::Setup};
 };
 

@@ -10,12 +10,13 @@ constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kPathNotFound = 3;
 constexpr std::uint32_t kAccessDenied = 5;
 constexpr std::uint32_t kAlreadyExists = 183;
+constexpr std::uint32_t kDiskFull = 112;
 
 // A handle on a fake file's shared content.
 class FakeFile final : public File {
 public:
-    FakeFile(std::shared_ptr<std::vector<std::uint8_t>> content, bool append)
-        : content_(std::move(content)), append_(append) {}
+    FakeFile(std::shared_ptr<std::vector<std::uint8_t>> content, bool append, std::size_t limit = SIZE_MAX)
+        : content_(std::move(content)), append_(append), limit_(limit) {}
     IoResult read(void* buffer, std::size_t size) override {
         std::size_t available = pos_ < content_->size() ? content_->size() - pos_ : 0;
         std::size_t n = std::min(size, available);
@@ -25,9 +26,12 @@ public:
     }
     IoResult write(const void* buffer, std::size_t size) override {
         if (append_) pos_ = content_->size();
-        if (content_->size() < pos_ + size) content_->resize(pos_ + size);
-        if (size > 0) std::memcpy(content_->data() + pos_, buffer, size);
-        pos_ += size;
+        const std::size_t room = pos_ < limit_ ? limit_ - pos_ : 0;
+        const std::size_t n = std::min(size, room);
+        if (content_->size() < pos_ + n) content_->resize(pos_ + n);
+        if (n > 0) std::memcpy(content_->data() + pos_, buffer, n);
+        pos_ += n;
+        if (n < size) return {n, kDiskFull, false};
         return {size, 0, true};
     }
     bool seek(std::uint64_t position) override {
@@ -40,6 +44,7 @@ public:
 private:
     std::shared_ptr<std::vector<std::uint8_t>> content_;
     bool append_;
+    std::size_t limit_;
     std::size_t pos_ = 0;
 };
 
@@ -164,7 +169,7 @@ std::unique_ptr<File> FakeFileSystem::createWrite(const std::string& path, std::
     FakeNode& node = nodes_[key];
     node.name = lastComponent(full);
     node.content = std::make_shared<std::vector<std::uint8_t>>();
-    return std::make_unique<FakeFile>(node.content, false);
+    return std::make_unique<FakeFile>(node.content, false, fileSizeLimit);
 }
 
 std::unique_ptr<File> FakeFileSystem::openAppend(const std::string& path, std::uint32_t& error) {

@@ -72,6 +72,7 @@ public:
     bool tempFileNameFails = false;
     std::set<std::string> failingDirectories;  // createDirectory fails for these (lower-case)
     std::set<std::string> unwritableFiles;     // createWrite/openAppend fail for these (lower-case)
+    std::size_t fileSizeLimit = SIZE_MAX;      // files from createWrite stop growing here (disk full)
     std::map<std::string, std::string> longNames;   // lower-case path -> long form
     std::map<std::string, std::string> shortNames;  // lower-case path -> short form
     int createDirectoryCalls = 0;

@@ -192,6 +192,37 @@ TEST(PackJson, AnIncludedRuntimeArchiveStatesItsInflatedSize) {
     EXPECT_EQ(given.strings, (Strings{{151, "7"}, {2002, "1"}, {2003, "jre.tar.gz"}}));
 }
 
+// The digest of the archive the installer downloads, from a local copy ("abc"), unless the
+// description states it; a stated digest that the copy contradicts is refused.
+TEST(PackJson, TheDownloadArchiveGivesItsSha256) {
+    test::TempDir dir;
+    test::writeBytes(dir / "jre.tar.gz", {'a', 'b', 'c'});
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    std::vector<std::string> notes;
+    const struct {
+        std::string strings;
+        std::string outcome;
+    } rows[] = {
+        {"{}", abc},
+        {R"({"jreDownloadDigest": "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"})",
+         "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"},
+        {R"({"3001": "00"})", "downloadArchive: its SHA-256 " + abc + " differs from jreDownloadDigest 00"},
+    };
+    for (const auto& row : rows) {
+        std::string outcome;
+        try {
+            for (const auto& [id, value] : parse(R"({"downloadArchive": "jre.tar.gz", "strings": )" + row.strings + "}",
+                                                 notes, dir.path()).strings) {
+                if (id == 3001) outcome = value;
+            }
+        } catch (const PackError& e) {
+            outcome = e.what();
+        }
+        EXPECT_EQ(outcome, row.outcome) << row.strings;
+    }
+    EXPECT_THROW(parse(R"({"downloadArchive": "missing.tar.gz"})", notes, dir.path()), PackError);
+}
+
 TEST(PackJson, FileSourcesAreReadRelativeToTheDescription) {
     test::TempDir dir;
     std::filesystem::create_directories(dir / "data");

@@ -25,7 +25,7 @@ IMAGE_SCN_CNT_CODE, IMAGE_SCN_MEM_EXECUTE = 0x20, 0x20000000
 SYSTEM_DLLS = {
     "kernel32.dll", "msvcrt.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll",
     "shell32.dll", "comdlg32.dll", "ole32.dll", "oleaut32.dll", "shlwapi.dll", "version.dll",
-    "ws2_32.dll", "wininet.dll", "ntdll.dll",
+    "ws2_32.dll", "wininet.dll", "ntdll.dll", "bcrypt.dll",
 }
 
 # Where Wine keeps its PE libraries; used, when present, to confirm that imported names exist.

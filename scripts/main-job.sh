@@ -200,6 +200,67 @@ else
   echo "== the installer's progress dialog could not be captured" >&2
   windows_status=1
 fi
+# The sample as an installer that downloads its runtime: the stand-in runtime (with a
+# megabyte of data, the bulk a real runtime has) served as jre.tar.gz by a loopback HTTP server
+# (tests/e2e/runtime_server.py, slowed to about three seconds), fetched by setup.exe through
+# Wine's Internet client without asking (property 157), its SHA-256 checked against the
+# digest the packaging tool wrote (property 3001), unpacked and started. The job prints the
+# status lines the progress dialog showed, from the diagnostic log.
+echo "== installer that downloads its runtime from a loopback HTTP server"
+dl="$out/download"
+rm -rf "$dl"
+mkdir -p "$dl/runtime/bin/server" "$dl/runtime/lib" "$dl/tmp"
+cp build/win64/doubles/java.exe "$dl/runtime/bin/java.exe"
+cp build/win64/doubles/jvm.dll "$dl/runtime/bin/server/jvm.dll"
+head -c 1000000 /dev/urandom >"$dl/runtime/lib/modules"
+tar --format=ustar -czf "$dl/jre.tar.gz" -C "$dl/runtime" .
+"$python" tests/e2e/runtime_server.py "$dl/jre.tar.gz" normal 0.05 >"$dl/server.txt" 2>&1 &
+server=$!
+for _ in $(seq 50); do [ -s "$dl/server.txt" ] && break; sleep 0.1; done
+url=$(head -n 1 "$dl/server.txt")
+echo "   serving build/sample/download/jre.tar.gz ($(wc -c <"$dl/jre.tar.gz") bytes) at $url"
+cat >"$dl/setup.json" <<JSON
+{
+  "strings": {
+    "applicationName": "Hello Sample Setup", "productFlavour": "zendra", "launcherType": 1,
+    "searchSequence": "", "jreDownloadLocation": "$url", "downloadWithoutAsking": 1,
+    "errorVmStart": "The installer could not start its Java virtual machine."
+  },
+  "messages": {
+    "msgCaption": "Hello Sample Setup", "msgProgressInitial": "Preparing the installation of Hello Sample...",
+    "msgCancelButton": "Cancel", "msgDownloading": "Downloading a Java runtime for Hello Sample...",
+    "msgConnecting": "Connecting...", "msgDownloadStatus": "%.2f of %.2f MB (%.0f%%), %.1f bytes/ms",
+    "msgDownloadFailed": "The Java runtime could not be downloaded."
+  },
+  "downloadArchive": "jre.tar.gz"
+}
+JSON
+build/host/tools/zendra-pack build/win64/src/setup/setup-launcher.exe "$dl/setup.json" "$dl/setup.exe"
+set +e
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  dl=$1 wine=$2 wineserver=$3
+  echo "== running: wine setup.exe   (progress dialog with the download status line)"
+  ZENDRA_LOG=yes ZENDRA_JVM_DOUBLE_SCENARIO=return timeout 120 "$wine" cmd /c set "TMP=Z:$(printf "%s" "$dl/tmp" | tr / "\\\\")&&" \
+    "Z:$(printf "%s" "$dl/setup.exe" | tr / "\\\\")" </dev/null >"$dl/run.txt" 2>&1
+  echo $? >"$dl/run.code"
+  "$wine" reg delete "HKCU\\Software\\orvane-labs\\zendra" /v InstallStarted /f >/dev/null 2>&1
+  "$wineserver" -k
+  "$wineserver" -w' download "$dl" "$wine" "$wineserver"
+set -e
+kill "$server" 2>/dev/null || true
+wait "$server" 2>/dev/null || true
+echo "-- exit code: $(cat "$dl/run.code" 2>/dev/null)"
+dllog=$(ls "$dl"/tmp/qln_nlog* 2>/dev/null | head -n 1)
+if [ -n "$dllog" ]; then
+  echo "-- what the download logged ($(basename "$dllog")), the status lines included:"
+  tr -d '\r' <"$dllog" | grep -aE "^(Download location|Downloading JRE|file size|download status|SHA-256|download successful|ERROR)" \
+    | sed 's/^/   /'
+fi
+if [ "$(cat "$dl/run.code" 2>/dev/null)" != 0 ] || [ -z "$dllog" ] || ! grep -aq "download status" "$dllog"; then
+  echo "== the downloading installer did not end as expected; what it wrote:" >&2
+  cat "$dl/run.txt" >&2 || true
+  windows_status=1
+fi
 # ================ Windows: the sample as a service under Wine ================
 # The same application packaged onto service-launcher.exe and driven through its command words.
 # Its worker runs the stand-in runtime (its jvm.dll plays a Java service: main waits for the

@@ -44,6 +44,11 @@ class RuntimeServer:
     def __exit__(self, *exc):
         self.close()
 
+    def wait(self):
+        """Waits until the server has stopped after its last request."""
+        while self._thread.is_alive():
+            self._thread.join(timeout=1)
+
     def close(self):
         self._stop.set()
         self._thread.join(timeout=10)
@@ -99,8 +104,7 @@ def main():
     delay = float(sys.argv[3]) if len(sys.argv) > 3 else 0.0
     with RuntimeServer(data, mode, delay) as server:
         print(server.url, flush=True)
-        while server._thread.is_alive():
-            server._thread.join(timeout=1)
+        server.wait()
 
 
 if __name__ == "__main__":

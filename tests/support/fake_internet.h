@@ -27,8 +27,7 @@ struct FakeAnswer {
 };
 
 // The n-th opening gets answers[n] (the last one repeats); openings from openFailsFrom on
-// (1-based, 0: none) fail with error 12029. A read delivers at most chunk bytes and advances
-// the desktop's clock by msPerRead.
+// (1-based, 0: none) fail with error 12029. A read advances the desktop's clock by msPerRead.
 class FakeInternetClient final : public setup::InternetClient {
 public:
     explicit FakeInternetClient(FakeDesktop& desktop) : desktop_(desktop) {}
@@ -42,7 +41,6 @@ public:
     setup::InternetLoad loaded = setup::InternetLoad::Ready;
     int openFailsFrom = 0;
     std::vector<FakeAnswer> answers{FakeAnswer{}};
-    std::size_t chunk = 100000;
     std::uint32_t msPerRead = 0;
     std::vector<std::string> calls;      // "session AGENT", "open URL"
     std::vector<std::size_t> readSizes;  // the size of every read asked for
@@ -64,7 +62,7 @@ private:
         IoResult read(void* buffer, std::size_t size) override {
             owner.readSizes.push_back(size);
             owner.desktop_.ticks += owner.msPerRead;
-            const std::size_t n = std::min({size, owner.chunk, answer_.body.size() - at_});
+            const std::size_t n = std::min(size, answer_.body.size() - at_);
             if (n == 0 && answer_.readError) return {0, *answer_.readError, false};
             std::copy_n(answer_.body.data() + at_, n, static_cast<char*>(buffer));
             at_ += n;

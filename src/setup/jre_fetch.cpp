@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
+#include "download_status.h"
 #include "errors.h"
 #include "internet_client.h"
-#include "download_status.h"
 #include "jre_download.h"
 #include "property_ids.h"
 
@@ -235,7 +235,8 @@ void fetchJre(SetupRun& run, ProgressDialog* dialog, const std::string& location
     }
     const InternetLoad loaded = run.download != nullptr ? run.download->internet.load() : InternetLoad::NoLibrary;
     if (loaded != InternetLoad::Ready) {
-        l.log.error(loaded == InternetLoad::NoLibrary ? "Could not load wininet.dll" : "Could not load wininet functions");
+        l.log.error(loaded == InternetLoad::NoLibrary ? "Could not load wininet.dll"
+                                                      : "Could not load wininet functions");
         fatalMessageProperty(l, prop::msgDownloadUnavailable);
     }
     const std::string target = l.os.fs.fullPathName(kArchiveName).value_or(kArchiveName);

@@ -26,9 +26,7 @@ from test_launch import Record
 from test_resources import dib_icon, ico
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "setup"))
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "win"))
 import archives  # noqa: E402  (tests/setup: the good and hostile runtime archives)
-import make_bitmap  # noqa: E402  (tests/win: the test bitmap)
 
 BUILD = os.path.dirname(os.path.dirname(os.path.dirname(os.environ.get("ZENDRA_APP_LAUNCHER", ""))))
 SHOTS = os.path.join(BUILD, "tests", "e2e", "setup-screenshots")
@@ -171,7 +169,7 @@ class QuietRunTest(SetupTestCase):
 
     def test_splash_switch_shows_the_splash_in_a_quiet_run(self):
         with open(self.path("splash.bmp"), "wb") as f:
-            f.write(make_bitmap.bmp_bytes(splash_screen.WIDTH, splash_screen.HEIGHT))
+            f.write(splash_screen.make_bitmap.bmp_bytes(splash_screen.WIDTH, splash_screen.HEIGHT))
         exe = self.package_setup(resources={"splashBitmap": "splash.bmp"}, icon=False, **splash_screen.SPLASH)
         go = self.path("go")
         proc = self.start(exe, ["-q", "-splash"], self.env("return await=%s" % to_windows(go), log=True))

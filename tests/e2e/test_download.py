@@ -17,7 +17,7 @@ from harness import to_unix, to_windows
 from runtime_server import RuntimeServer
 from test_launch import Record
 from test_resources import dib_icon, ico
-from test_setup import CAPTION, MESSAGES, SHOTS, WAIT, SetupTestCase, find_window
+from test_setup import CAPTION, MESSAGES, SHOTS, WAIT, SetupTestCase
 
 TEXTS = dict(MESSAGES, msgDownloading="Downloading a Java runtime for Setup Test", msgConnecting="Connecting...",
              msgDownloadFailed="The Java runtime could not be downloaded.",
@@ -30,8 +30,7 @@ class DownloadTestCase(SetupTestCase):
 
     def setUp(self):
         super().setUp()
-        # A "jre" directory in the current directory would serve a language restart as it is.
-        self.home = shutil.move(self.home, self.path("runtime"))
+        self.home = shutil.copytree(self.home, self.path("runtime"))  # a copy of the class's runtime, with more data
         os.makedirs(os.path.join(self.home, "lib"), exist_ok=True)
         with open(os.path.join(self.home, "lib", "modules"), "wb") as f:
             f.write(os.urandom(self.MODULES))
@@ -40,7 +39,7 @@ class DownloadTestCase(SetupTestCase):
         with open(self.archive_path, "rb") as f:
             self.archive = f.read()
 
-    def installer(self, url, extra=None, **strings):
+    def downloader(self, url, extra=None, **strings):
         """An installer without a runtime that downloads from url without asking."""
         values = {"launcherType": 1, "errorVmStart": "vm start failed", "searchSequence": "A" + self.windows_path("nowhere"),
                   "jreDownloadLocation": url, "downloadWithoutAsking": 1, **strings}
@@ -54,7 +53,7 @@ class DownloadTestCase(SetupTestCase):
 class QuietDownloadTest(DownloadTestCase):
     def test_quiet_run_downloads_checks_unpacks_and_starts_the_runtime(self):
         with RuntimeServer(self.archive) as server:
-            exe = self.installer(server.url, {"downloadArchive": "served.tar.gz"})
+            exe = self.downloader(server.url, {"downloadArchive": "served.tar.gz"})
             result = self.run_quiet(exe)
         self.assertEqual((result.code, result.stdout), (0, "No JRE found. Trying to download.\n"), result)
         self.assertEqual(Record(self.record_path).arguments()[-1], "-q")
@@ -85,7 +84,7 @@ class FailedDownloadTest(DownloadTestCase):
         }
         for name, (mode, strings, errors) in cases.items():
             with self.subTest(name), RuntimeServer(self.archive, mode) as server:
-                result = self.run_quiet(self.installer(server.url, **strings), restart=errors is not None)
+                result = self.run_quiet(self.downloader(server.url, **strings), restart=errors is not None)
                 self.assertEqual(result.code, 1, result)
                 log = self.read_log(result)
                 transfer = log.split("Downloading JRE\n", 1)[1].split("\nDone\n")[0]
@@ -113,23 +112,9 @@ class DownloadProgressTest(DownloadTestCase):
         with open(self.path("app.ico"), "wb") as f:
             f.write(ico([(32, dib_icon(32))]))
         with RuntimeServer(self.archive, delay=3.0 / (len(self.archive) // 16384)) as server:
-            proc = self.start(self.installer(server.url, {"resources": {"icon": "app.ico"}}), [], self.env(log=True))
-            try:
-                self.assertIsNotNone(find_window(CAPTION, proc), "no progress dialog")
-                self.wait_for_status_lines(2)
-                os.makedirs(SHOTS, exist_ok=True)
-                shot = os.path.join(SHOTS, "download-progress.png")
-                xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
-                ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
-                with open(shot, "wb") as f:
-                    f.write(subprocess.run(["pnmtopng"], input=ppm, capture_output=True, check=True).stdout)
-                print("download progress screenshot: " + shot)
-                proc.communicate(timeout=WAIT)
-            finally:
-                if proc.poll() is None:
-                    proc.kill()
-                    proc.communicate()
-        self.assertEqual(proc.returncode, 0)
+            proc = self.start(self.downloader(server.url, {"resources": {"icon": "app.ico"}}), [], self.env(log=True))
+            code = self.watch(proc, CAPTION, self.screenshot_with_status)
+        self.assertEqual(code, 0)
         statuses = STATUS.findall(self.log_text())
         self.assertTrue(3 <= len(statuses) <= 3.5 / 0.5 + 1, statuses)  # at most twice a second
         positions = [int(position) for position, _, _, _ in statuses]
@@ -139,15 +124,23 @@ class DownloadProgressTest(DownloadTestCase):
             self.assertLessEqual(abs(int(position) - int(percent)), 1)  # the bar truncates, the text rounds
             self.assertAlmostEqual(float(got) / float(whole) * 100, int(percent), delta=2)
 
-    def wait_for_status_lines(self, count):
+    def screenshot_with_status(self, window):
+        """Once the log shows two status lines: the screen into SHOTS."""
         deadline = time.monotonic() + WAIT
-        while time.monotonic() < deadline:
-            for name in self.logs_in(self.dir):
-                with open(self.path(name), "rb") as f:
-                    if len(STATUS.findall(f.read().decode("latin-1").replace("\r\n", "\n"))) >= count:
-                        return
+        while not any(len(STATUS.findall(self.log_of(name))) >= 2 for name in self.logs_in(self.dir)):
+            self.assertLess(time.monotonic(), deadline, "no status lines in the log")
             time.sleep(0.1)
-        self.fail("no status lines in the log")
+        os.makedirs(SHOTS, exist_ok=True)
+        shot = os.path.join(SHOTS, "download-progress.png")
+        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
+        ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
+        with open(shot, "wb") as f:
+            f.write(subprocess.run(["pnmtopng"], input=ppm, capture_output=True, check=True).stdout)
+        print("download progress screenshot: " + shot)
+
+    def log_of(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read().decode("latin-1").replace("\r\n", "\n")
 
 
 if __name__ == "__main__":

@@ -75,9 +75,14 @@ bool locateJre(SetupRun& run, WindowRef questionWindow) {
     Launcher& l = run.l;
     const std::optional<std::string> picked =
         run.ui.chooseJavaExe(questionWindow, l.store.getMessage(prop::msgChooseJavaTitle));
-    if (!picked || !LoadDLL(l, true, *picked, true)) return false;
-    recordLocatedJvm(l, *picked);
-    return true;
+    if (!picked) return false;
+    // Why a picked runtime cannot serve is shown over the question, which stays open.
+    const WindowRef owner = l.errorOwnerWindow;
+    l.errorOwnerWindow = questionWindow;
+    const bool loaded = LoadDLL(l, true, *picked, true);
+    l.errorOwnerWindow = owner;
+    if (loaded) recordLocatedJvm(l, *picked);
+    return loaded;
 }
 
 bool askForRuntime(SetupRun& run, ProgressDialog* dialog) {

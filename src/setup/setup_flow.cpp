@@ -152,7 +152,9 @@ bool continueUnderProgressDialog(SetupRun& run) {
         plan.work = [shared](ProgressDialog& dialog) { shared->includedJre = downloadJre(*shared, &dialog); };
     else
         plan.work = [shared](ProgressDialog& dialog) { finishUnderDialog(*shared, dialog); };
+    const WindowRef owner = l.errorOwnerWindow;
     const int ended = run.ui.runProgressDialog(plan);
+    l.errorOwnerWindow = owner;  // the ended dialog can own no message box
     if (ended != -1) return downloadOnly && ended == 0;
     // No dialog could be shown: ask and go on without it.
     l.log.error("Could not show the progress dialog");

@@ -2,6 +2,8 @@
 // of their own that show the progress dialog for it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_installer_ui.h"
 #include "fake_jni.h"
 #include "fake_jvm_support.h"
@@ -80,7 +82,8 @@ struct QuestionHarness {
 class QuestionFlowTest : public ::testing::Test, public QuestionHarness {};
 
 // Each run mode and choice: which windows the run used, its exit code, how often the
-// installer's main ran, whether the picked runtime was recorded and the marks it left.
+// installer's main ran, whether the picked runtime was recorded, the marks it left, the error
+// boxes shown over the question, and whether the progress dialog still owns error boxes.
 TEST_F(QuestionFlowTest, ChoicesInEveryRunMode) {
     struct Case {
         const char* name;
@@ -92,6 +95,8 @@ TEST_F(QuestionFlowTest, ChoicesInEveryRunMode) {
         long mains;
         bool recorded;
         std::uint32_t globalMark;
+        std::size_t boxesOverQuestion;
+        bool dialogOwnsErrors;
     };
     const std::string dl = "http://example.org/jre.tar.gz";
     const Case cases[] = {
@@ -101,18 +106,19 @@ TEST_F(QuestionFlowTest, ChoicesInEveryRunMode) {
          {std::nullopt, "C:\\nowhere\\java.exe", kPicked},
          {"dialog class", "progress dialog", "question", "chooser over the question", "chooser over the question",
           "chooser over the question"},
-         0, 1, true, 1},
-        {"dialog: cancel", {}, {"cancel"}, {}, {"dialog class", "progress dialog", "question"}, 1, 0, false, 0},
+         0, 1, true, 1, 1, true},
+        {"dialog: cancel", {}, {"cancel"}, {}, {"dialog class", "progress dialog", "question"}, 1, 0, false, 0, 0,
+         true},
         {"dialog: download", {{prop::jreDownloadLocation, dl}}, {"download"}, {},
-         {"dialog class", "progress dialog", "question"}, 1, 0, false, 1},
+         {"dialog class", "progress dialog", "question"}, 1, 0, false, 1, 0, true},
         {"dialog: download without asking", {{prop::downloadWithoutAsking, "1"}}, {}, {},
-         {"dialog class", "progress dialog"}, 1, 0, false, 1},
+         {"dialog class", "progress dialog"}, 1, 0, false, 1, 0, true},
         {"download-only dialog: locate, then the launch on the entry thread",
          {{prop::dialogOnlyForDownload, "1"}}, {"locate"}, {kPicked},
-         {"dialog class", "progress dialog", "question", "chooser over the question"}, 0, 1, true, 1},
+         {"dialog class", "progress dialog", "question", "chooser over the question"}, 0, 1, true, 1, 0, false},
         {"splash: the dialog's thread carries the run to its one launch",
          {{prop::splashScreen, "1"}}, {"locate"}, {kPicked},
-         {"dialog class", "progress dialog", "question", "chooser over the question"}, 0, 1, true, 1},
+         {"dialog class", "progress dialog", "question", "chooser over the question"}, 0, 1, true, 1, 0, false},
     };
     for (const Case& c : cases) {
         QuestionHarness h;
@@ -126,6 +132,11 @@ TEST_F(QuestionFlowTest, ChoicesInEveryRunMode) {
         EXPECT_EQ(h.jvm.count("DestroyJavaVM"), c.mains) << c.name;
         EXPECT_EQ(h.recorded(Hive::LocalMachine), c.recorded) << c.name;
         EXPECT_EQ(readMark(h.l, kInstallStarted), c.globalMark) << c.name;
+        EXPECT_EQ(std::count_if(h.sys.ui.boxes.begin(), h.sys.ui.boxes.end(),
+                                [&](const test::ShownBox& box) { return box.owner == &h.ui; }),
+                  static_cast<long>(c.boxesOverQuestion))
+            << c.name;
+        EXPECT_EQ(h.l.errorOwnerWindow == h.ui.dialog.window(), c.dialogOwnsErrors) << c.name;
         const bool downloads = !c.presses.empty() && c.presses.front() == "download";
         const bool asked = !c.props.contains(prop::downloadWithoutAsking);
         EXPECT_EQ(h.logText().find("Downloading JRE\n") != std::string::npos, downloads || !asked) << c.name;

@@ -73,47 +73,7 @@ void findIncludedJre(SetupRun& run) {
     l.log.message(run.includedJre ? "JRE included" : "No JRE included");
 }
 
-// Step 9: the other included files packed with pack200, unpacked with the chosen runtime.
-void unpackIncludedPackFiles(SetupRun& run) {
-    Launcher& l = run.l;
-    const std::int32_t count = l.store.getIntProperty(prop::includedFileCount);
-    const std::string& names = l.store.getProperty(prop::includedFileNames);
-    std::size_t at = 0;
-    for (std::int32_t i = 0; i < count && at < names.size(); ++i) {
-        const std::size_t end = std::min(names.find(';', at), names.size());
-        const std::string name = names.substr(at, end - at);
-        at = end + 1;
-        if (name.empty()) break;
-        if (!name.ends_with(".pack")) continue;
-        l.log.message("unpacking %s", name.c_str());
-        runUnpack200(l, l.jvmHome, run.workingDir + l.os.paths().separator + name);
-    }
-}
-
-// Steps 7 to 12: the chosen runtime prepared, the watcher, the marks and the launch.
-void finishInstaller(SetupRun& run, ProgressDialog* dialog) {
-    Launcher& l = run.l;
-    enterWorkingDirectory(l, run.workingDir);
-    if (!l.languageRestart) {
-        const bool packed = l.store.getIntProperty(prop::jrePacked) != 0;
-        run.progressStart = run.includedJre ? (packed ? 300 : 200) : 100;
-        if (run.includedJre) prepareIncludedJre(l, dialog);
-        unpackIncludedPackFiles(run);
-    } else if (run.includedJre) {
-        useIncludedJre(l);
-    }
-    if (dialog != nullptr) {
-        const int start = run.progressStart;
-        run.ui.startWatcherThread([&l, dialog, start] { watchForInstallerWindow(l, *dialog, start); });
-    }
-    mark(l, MarkChange::Set, dialog != nullptr, true);
-    ArgumentList args;
-    splitCommandLine(l.commandLine, args);
-    if (!launchProgram(l, args, true)) {
-        l.log.error("Could not start JVM");
-        fatalPropertyWithArgument(l, prop::errorVmStart);
-    }
-}
+void finishInstaller(SetupRun& run, ProgressDialog* dialog);
 
 // What the progress dialog shows, and its cancel: the marks cleared, the run over.
 ProgressDialogPlan progressPlan(Launcher& l) {
@@ -197,6 +157,48 @@ bool decideRuntime(SetupRun& run, ProgressDialog* dialog) {
     mark(l, MarkChange::Set, perProcess, true);
     if (run.manualChoice || !LoadDLL(l, false, std::nullopt, false)) return handleMissingRuntime(run, dialog);
     return true;
+}
+
+// Step 9: the other included files packed with pack200, unpacked with the chosen runtime.
+void unpackIncludedPackFiles(SetupRun& run) {
+    Launcher& l = run.l;
+    const std::int32_t count = l.store.getIntProperty(prop::includedFileCount);
+    const std::string& names = l.store.getProperty(prop::includedFileNames);
+    std::size_t at = 0;
+    for (std::int32_t i = 0; i < count && at < names.size(); ++i) {
+        const std::size_t end = std::min(names.find(';', at), names.size());
+        const std::string name = names.substr(at, end - at);
+        at = end + 1;
+        if (name.empty()) break;
+        if (!name.ends_with(".pack")) continue;
+        l.log.message("unpacking %s", name.c_str());
+        runUnpack200(l, l.jvmHome, run.workingDir + l.os.paths().separator + name);
+    }
+}
+
+// Steps 7 to 12: the chosen runtime prepared, the watcher, the marks and the launch.
+void finishInstaller(SetupRun& run, ProgressDialog* dialog) {
+    Launcher& l = run.l;
+    enterWorkingDirectory(l, run.workingDir);
+    if (!l.languageRestart) {
+        const bool packed = l.store.getIntProperty(prop::jrePacked) != 0;
+        run.progressStart = run.includedJre ? (packed ? 300 : 200) : 100;
+        if (run.includedJre) prepareIncludedJre(l, dialog);
+        unpackIncludedPackFiles(run);
+    } else if (run.includedJre) {
+        useIncludedJre(l);
+    }
+    if (dialog != nullptr) {
+        const int start = run.progressStart;
+        run.ui.startWatcherThread([&l, dialog, start] { watchForInstallerWindow(l, *dialog, start); });
+    }
+    mark(l, MarkChange::Set, dialog != nullptr, true);
+    ArgumentList args;
+    splitCommandLine(l.commandLine, args);
+    if (!launchProgram(l, args, true)) {
+        l.log.error("Could not start JVM");
+        fatalPropertyWithArgument(l, prop::errorVmStart);
+    }
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ def clear_located():
 
 
 def screenshot(name, window):
-    """Saves one window as a PNG (the root window shows none of Wine's windows under Xvfb)."""
+    """Saves one window as a PNG (captures of the root window came out black here)."""
     os.makedirs(SHOTS, exist_ok=True)
     xwd = subprocess.run(["xwd", "-id", window, "-silent"], capture_output=True, check=True).stdout
     ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout

@@ -52,19 +52,29 @@ IntegrityFields readIntegrityFields(Launcher& l, File& file) {
 StreamChecksum checksumStream(File& file, std::int64_t length, const std::function<void(int)>& percent) {
     StreamChecksum result;
     uLong crc = crc32(0L, Z_NULL, 0);
-    std::vector<std::uint8_t> buffer(kIntegrityChunk);
+    // One system read fills many chunks: a call into the system per 16 KB costs about as much as
+    // the checksum of those bytes. The chunks are summed where they were read, never copied again.
+    std::vector<std::uint8_t> buffer(kIntegrityReadSize);
+    std::size_t filled = 0;
+    std::size_t used = 0;
     int shown = 0;
     while (result.done < length) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(length - result.done, kIntegrityChunk));
-        const IoResult got = file.read(buffer.data(), wanted);
-        if (!got.ok || got.bytes == 0) {
-            result.complete = false;
-            result.lastRead = got.bytes;
-            result.error = got.error;
-            break;
+        if (used == filled) {
+            const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(length - result.done, kIntegrityReadSize));
+            const IoResult got = file.read(buffer.data(), wanted);
+            if (!got.ok || got.bytes == 0) {
+                result.complete = false;
+                result.lastRead = got.bytes;
+                result.error = got.error;
+                break;
+            }
+            filled = got.bytes;
+            used = 0;
         }
-        crc = crc32(crc, buffer.data(), static_cast<uInt>(got.bytes));
-        result.done += static_cast<std::int64_t>(got.bytes);
+        const std::size_t chunk = std::min(filled - used, kIntegrityChunk);
+        crc = crc32(crc, buffer.data() + used, static_cast<uInt>(chunk));
+        used += chunk;
+        result.done += static_cast<std::int64_t>(chunk);
         const auto done = static_cast<int>(static_cast<double>(result.done) * 100.0 / static_cast<double>(length));
         if (percent && done > shown) {
             shown = done;

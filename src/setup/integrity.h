@@ -11,6 +11,8 @@ namespace zendra::setup {
 
 // Bytes read per step of the integrity check.
 inline constexpr std::size_t kIntegrityChunk = 16384;
+// Bytes asked of the system per read during the check, handed on in chunks of kIntegrityChunk.
+inline constexpr std::size_t kIntegrityReadSize = 16 * kIntegrityChunk;
 
 // The checksum of a stretch of a file, or where reading it stopped short.
 struct StreamChecksum {
@@ -21,7 +23,7 @@ struct StreamChecksum {
     std::int64_t done = 0;        // bytes checked
 };
 
-// The CRC-32 of the next length bytes of file, read in 16384-byte chunks; percent receives
+// The CRC-32 of the next length bytes of file, summed in 16384-byte chunks; percent receives
 // the whole percentage done whenever it has grown (may be empty).
 StreamChecksum checksumStream(File& file, std::int64_t length, const std::function<void(int)>& percent);
 

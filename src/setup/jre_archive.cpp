@@ -1,10 +1,14 @@
 // Preparing the runtime delivered with the installer: unpacking, packed jars, loading.
 #include "jre_archive.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 #include "errors.h"
@@ -91,6 +95,26 @@ void prepareIncludedJre(Launcher& l, InstallerProgress* dialog) {
     const std::uint32_t extractionMs = l.os.desktop.tickCount() - started;
     if (l.store.getIntProperty(prop::jrePacked) != 0) unpackPackedJars(l, dialog, jreDir, extractionMs);
     useIncludedJre(l);
+}
+
+bool bundlesJreArchive(const Launcher& l) {
+    const std::int32_t count = l.store.getIntProperty(prop::includedFileCount);
+    const std::string& names = l.store.getProperty(prop::includedFileNames);
+    const auto sameLetters = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    // Walked as the extraction walks them: empty names between separators are not counted.
+    std::int32_t listed = 0;
+    for (std::size_t at = 0; listed < count && at < names.size();) {
+        const std::size_t end = std::min(names.find(';', at), names.size());
+        const std::string_view name = std::string_view(names).substr(at, end - at);
+        at = end + 1;
+        if (name.empty()) continue;
+        ++listed;
+        if (std::equal(name.begin(), name.end(), kArchiveName, kArchiveName + std::strlen(kArchiveName), sameLetters))
+            return true;
+    }
+    return false;
 }
 
 void useIncludedJre(Launcher& l) {

@@ -20,6 +20,10 @@ void verifyIntegrity(Launcher& l, InstallerProgress* dialog, bool checkEnabled);
 // packed jars (property 153), then useIncludedJre. Ends the process on failure.
 void prepareIncludedJre(Launcher& l, InstallerProgress* dialog);
 
+// Whether the included files (property 2003, up to the count of property 2002) list
+// "jre.tar.gz": an empty one is listed but never written out, and is then a damaged bundle.
+bool bundlesJreArchive(const Launcher& l);
+
 // Loads the runtime in "jre" of the current directory, else falls back to the search; ends
 // the process when neither gives a runtime.
 void useIncludedJre(Launcher& l);

@@ -65,6 +65,10 @@ void findIncludedJre(SetupRun& run) {
     const std::string archive = fullPath(l, kArchiveName);
     l.log.message("Full JRE path: %s", archive.c_str());
     run.includedJre = pathExists(l, archive);
+    if (!run.includedJre && !l.languageRestart && bundlesJreArchive(l)) {
+        l.log.error("The bundled JRE archive is empty");
+        run.includedJre = true;  // unpacking it fails: the damaged-bundle path, not a search
+    }
     if (!run.includedJre && l.languageRestart) {
         const std::string extracted = fullPath(l, kJreDirectory);
         l.log.message("Checking extracted JRE: %s", extracted.c_str());

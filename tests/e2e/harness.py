@@ -238,16 +238,10 @@ class LauncherTestCase(unittest.TestCase):
         return code, terminal_text(bytes(shown))
 
     def _wait_for_box(self, proc, classname):
-        deadline = time.monotonic() + BOX_TIMEOUT
-        while time.monotonic() < deadline:
-            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "^%s$" % re.escape(classname)],
-                                   capture_output=True, text=True).stdout.split()
-            if found:
-                return found[-1]
-            if proc.poll() is not None:
-                return None
-            time.sleep(0.1)
-        self.fail("no message box appeared within %.0f s" % BOX_TIMEOUT)
+        window = wait_for_window(proc, "^%s$" % re.escape(classname), "--classname")
+        if window is None and proc.poll() is None:
+            self.fail("no message box appeared within %.0f s" % BOX_TIMEOUT)
+        return window
 
     def _wait_gone(self, window):
         deadline = time.monotonic() + 10
@@ -279,6 +273,21 @@ class LauncherTestCase(unittest.TestCase):
         with open(path, "rb") as f:
             data = f.read().decode("latin-1")
         return data if raw else data.replace("\r\n", "\n")
+
+
+def wait_for_window(proc, pattern, by="--name", timeout=BOX_TIMEOUT):
+    """The X id of a visible window whose title (by="--classname": class name) matches the
+    pattern, waiting for it; None when proc ends first or the time runs out."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", by, pattern], capture_output=True,
+                               text=True).stdout.split()
+        if found:
+            return found[-1]
+        if proc.poll() is not None:
+            return None
+        time.sleep(0.1)
+    return None
 
 
 def reg(*args):

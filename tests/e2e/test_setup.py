@@ -1,21 +1,27 @@
-"""The installer launcher under Wine: quiet runs, the progress dialog with its watcher and
-cancel, the registry marks and the interrupted-attempt question.
+"""The installer launcher under Wine: quiet runs, the bundled runtime and its damaged forms,
+the splash of a quiet run, the progress dialog with its watcher and cancel, the registry marks
+and the interrupted-attempt question.
 
 The installer's Java side is the jvm.dll double of a stand-in runtime; its record shows the
-arguments main received. The marks live in the prefix's registry, so every test starts and
-ends without them. Screenshots of the progress dialog are kept in
+arguments main received. Each test class packages its installers once, in a directory beside
+the stand-in runtime, and its tests share them. The marks live in the prefix's registry, so
+every test starts and ends without them. Screenshots of the progress dialog are kept in
 <build>/tests/e2e/setup-screenshots.
 """
 import gzip
 import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
 import runtimes
-from harness import WINE, LauncherTestCase, command, reg, to_unix, to_windows, wine_env
+import splash_screen
+from harness import (WINE, LauncherTestCase, Result, command, reg, to_unix, to_windows, wait_for_window,
+                     wine_env)
 from test_launch import Record
 from test_resources import dib_icon, ico
 
@@ -53,37 +59,36 @@ def clear_marks():
         reg("delete", MARKS, "/v", name, "/f")
 
 
-def find_window(title, proc, timeout=WAIT):
-    """The X id of a visible window with exactly this title, waiting for it."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
-                               capture_output=True, text=True).stdout.split()
-        if found:
-            return found[-1]
-        if proc.poll() is not None:
-            return None
-        time.sleep(0.1)
-    return None
-
-
 class SetupTestCase(LauncherTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.shared = tempfile.mkdtemp(prefix="zendra-e2e-setup-")
+        cls.addClassCleanup(shutil.rmtree, cls.shared, True)
+        cls.home = runtimes.make_runtime(os.path.join(cls.shared, "jre"))
+        cls.installers = {}
+
     def setUp(self):
         super().setUp()
         clear_marks()
         self.addCleanup(clear_marks)
-        self.home = runtimes.make_runtime(self.path("jre"))
         self.record_path = self.path("jvm-record.txt")
 
-    def package_setup(self, search=None, archive=None, icon=True, **strings):
-        """The installer; archive: the bytes of a bundled jre.tar.gz (the search then finds nothing)."""
+    def installer(self, key, **options):
+        """The class's installer for key, packaged (with package_setup's options) on first use."""
+        if key not in self.installers:
+            self.installers[key] = self.package_setup(subdir=self.shared, name=key + ".exe", **options)
+        return self.installers[key]
+
+    def package_setup(self, search=None, archive=None, icon=True, resources=None, subdir="", name="setup.exe",
+                      **strings):
+        """An installer; archive: the bytes of a bundled jre.tar.gz (the search then finds nothing)."""
         values = {"launcherType": 1, "errorVmStart": "vm start failed", "errorNoJvm": "no runtime",
                   "searchSequence": search if search is not None else "A" + to_windows(self.home)}
-        description = {"messages": MESSAGES}
+        description = {"messages": MESSAGES, "resources": dict(resources or {})}
         if icon:
             with open(self.path("app.ico"), "wb") as f:
                 f.write(ico([(32, dib_icon(32))]))
-            description["resources"] = {"icon": "app.ico"}
+            description["resources"]["icon"] = "app.ico"
         if archive is not None:
             with open(self.path("bundle.tar.gz"), "wb") as f:
                 f.write(archive)
@@ -95,7 +100,7 @@ class SetupTestCase(LauncherTestCase):
                 values["jreArchiveSize"] = 0
         values.update(strings)
         description["strings"] = values
-        return self.package("setup", description, name="setup.exe")
+        return self.package("setup", description, name=name, subdir=subdir)
 
     def standin_archive(self):
         """The stand-in runtime packed as tar and gzip pack a runtime: ustar, directories first."""
@@ -116,29 +121,67 @@ class SetupTestCase(LauncherTestCase):
             return f.read().decode("latin-1").replace("\r\n", "\n")
 
     def start(self, exe, args, env):
-        return subprocess.Popen(command(exe, args, {"TMP": to_windows(self.dir)}), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                env=wine_env(env), cwd=self.dir, stdin=subprocess.DEVNULL)
+        return subprocess.Popen(command(exe, args, {"TMP": to_windows(self.dir)}), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, env=wine_env(env), cwd=self.dir, stdin=subprocess.DEVNULL)
+
+    def watch(self, proc, title, action):
+        """Waits for proc's window with this title, does action(window), then waits for the
+        end; returns the exit code (the process is killed if anything fails)."""
+        try:
+            window = wait_for_window(proc, "^%s$" % re.escape(title), timeout=WAIT)
+            self.assertIsNotNone(window, "no window %r" % title)
+            action(window)
+            return proc.wait(timeout=WAIT)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
 
 
 class QuietRunTest(SetupTestCase):
-    def test_quiet_run_starts_the_installer_and_removes_its_log(self):
-        exe = self.package_setup()
-        result = self.run_exe(exe, ["-q", "two words"], env=self.env(), win_env={"TMP": to_windows(self.dir)})
-        self.assertEqual(result.code, 0, result)
-        self.assertEqual(Record(self.record_path).arguments()[-2:], ["-q", "two words"])
-        self.assertEqual(self.logs_in(self.dir), [], "a normal end removes the installer's log")
-        self.assertEqual(marks(), {"InstallStarted": 1})
+    def test_quiet_runs_in_turn(self):
+        # One after the other on the same marks: a run that starts the installer leaves the
+        # global mark; a run that finds no runtime clears it; a language restart sets none and
+        # uses the "jre" directory of the current directory.
+        found = self.installer("found")
+        nowhere = self.installer("nowhere", search="A" + self.windows_path("nowhere"), icon=False)
+        rows = [  # exe, arguments, exit code, standard output, marks after, last arguments of main
+            (found, ["-q", "two words"], 0, "", {"InstallStarted": 1}, ["-q", "two words"]),
+            (nowhere, ["-q"], 83, "No JRE found. Aborting.\n", {}, None),
+            (nowhere, ["__qln_lang_restart"], 0, "", {}, ["__qln_lang_restart"]),
+        ]
+        for exe, args, code, stdout, left, main_args in rows:
+            with self.subTest(args):
+                result = self.run_exe(exe, args, env=self.env(), cwd=self.shared,
+                                      win_env={"TMP": to_windows(self.dir)})
+                self.assertEqual((result.code, result.stdout), (code, stdout), result)
+                self.assertEqual(marks(), left)
+                if main_args is None:
+                    self.assertFalse(os.path.exists(self.record_path))
+                else:
+                    self.assertEqual(Record(self.record_path).arguments()[-len(main_args):], main_args)
+                if code == 0:
+                    self.assertEqual(self.logs_in(self.dir), [], "a normal end removes the installer's log")
+                for name in self.logs_in(self.dir):
+                    os.remove(self.path(name))
+                if os.path.exists(self.record_path):
+                    os.remove(self.record_path)
 
-    def test_quiet_run_without_runtime_aborts_with_83(self):
-        exe = self.package_setup(search="A" + self.windows_path("nowhere"))
-        result = self.run_exe(exe, ["-q"], env=self.env())
-        self.assertEqual((result.code, result.stdout), (83, "No JRE found. Aborting.\n"))
-        self.assertEqual(marks(), {})
-        self.assertFalse(os.path.exists(self.record_path))
+    def test_splash_switch_shows_the_splash_in_a_quiet_run(self):
+        with open(self.path("splash.bmp"), "wb") as f:
+            f.write(splash_screen.make_bitmap.bmp_bytes(splash_screen.WIDTH, splash_screen.HEIGHT))
+        exe = self.package_setup(resources={"splashBitmap": "splash.bmp"}, icon=False, **splash_screen.SPLASH)
+        go = self.path("go")
+        proc = self.start(exe, ["-q", "-splash"], self.env("return await=%s" % to_windows(go), log=True))
+        code = self.watch(proc, splash_screen.TITLE, lambda window: open(go, "w").close())
+        self.assertEqual(code, 0)
+        log = self.log_text()
+        self.assertIn("Showing splash screen.\n", log)
+        self.assertNotIn("Quiet installer.\n", log)
 
 
 class BundledRuntimeTest(SetupTestCase):
-    def test_bundled_runtime_is_checked_unpacked_and_used(self):
+    def test_bundled_runtime_is_checked_unpacked_and_used_and_damage_stops_it_unless_unchecked(self):
         exe = self.package_setup(archive=self.standin_archive(), icon=False)
         result = self.run_exe(exe, ["-q"], env=self.env(log=True), win_env={"TMP": to_windows(self.dir)})
         self.assertEqual(result.code, 0, result)
@@ -149,9 +192,8 @@ class BundledRuntimeTest(SetupTestCase):
         self.assertIn(("JRE dir: %s\\jre\n" % to_windows(work)).lower(), log.lower())
         self.assertTrue(os.path.isfile(os.path.join(work, "jre", "bin", "server", "jvm.dll")))
         self.assertFalse(os.path.exists(os.path.join(work, "jre.tar.gz")), "the archive is deleted")
+        os.remove(self.record_path)
 
-    def test_damaged_data_stops_even_a_quiet_run_unless_unchecked(self):
-        exe = self.package_setup(archive=self.standin_archive(), icon=False)
         with open(exe, "r+b") as f:
             f.seek(-1, os.SEEK_END)
             last = f.read(1)
@@ -168,18 +210,37 @@ class BundledRuntimeTest(SetupTestCase):
         self.maxDiff = None
         watched = [self.dir, to_unix("C:\\")]
         before = {top: set(files_below(top)) for top in watched}
-        # Escaping names, a link, an overflowing size, a cut stream, a foreign header and an
-        # archive without files; the other damaged forms are left to the unpacking unit tests.
+        # Escaping names, a link, an overflowing size, a cut stream, a foreign header, an
+        # archive without files and an empty one (which the included-file extraction never
+        # writes out); the other damaged forms are left to the unpacking unit tests.
         chosen = ("parent", "absolute", "drive", "unc", "symlink", "huge-size", "truncated", "no-magic",
-                  "only-directories")
-        cases = {name: archives.HOSTILE[name] for name in chosen}
-        for name, (build, line) in sorted(cases.items()):
+                  "only-directories", "empty")
+        lines = {name: archives.HOSTILE[name][1] for name in chosen}
+        lines["empty"] = "The bundled JRE archive is empty"
+        exes = {name: self.package_setup(archive=archives.HOSTILE[name][0](), icon=False, name=name + "-setup.exe")
+                for name in chosen}
+        # The runs are independent of each other: all at once.
+        procs = {name: subprocess.Popen(command(exe, ["-q"], {"TMP": to_windows(self.dir)}), stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, env=wine_env(self.env()), cwd=self.dir,
+                                        stdin=subprocess.DEVNULL)
+                 for name, exe in exes.items()}
+        results = {}
+        try:
+            for name, proc in procs.items():
+                stdout, stderr = proc.communicate(timeout=2 * WAIT)
+                results[name] = Result(proc.returncode, stdout.decode("latin-1"),
+                                       stderr.decode("latin-1").replace("\r\n", "\n"))
+        finally:
+            for proc in procs.values():
+                if proc.poll() is None:
+                    proc.kill()
+                    proc.wait()
+        for name in chosen:
             with self.subTest(name):
-                exe = self.package_setup(archive=build(), icon=False)
-                result = self.run_exe(exe, ["-q"], env=self.env(), win_env={"TMP": to_windows(self.dir)})
+                result = results[name]
                 self.assertEqual(result.code, 1, result)
-                self.assertIn("ERROR: " + line, self.read_log(result))
-                if not line.startswith("Could not open file"):
+                self.assertIn("ERROR: " + lines[name], self.read_log(result))
+                if not lines[name].startswith("Could not open file"):
                     self.assertIn("The bundled JRE is corrupted.", result.stderr)
                 os.remove(self.log_path(result))
         self.assertFalse(os.path.exists("/x"))
@@ -190,13 +251,6 @@ class BundledRuntimeTest(SetupTestCase):
             added = [p for p in added if not p.endswith((".tar.gz", ".json", "setup.exe", "jvm-record.txt"))
                      and not PER_RUN.search(p)]
             self.assertEqual(added, [], "written outside the runtime directory below " + top)
-
-    def test_language_restart_uses_the_unpacked_runtime_without_marks(self):
-        exe = self.package_setup(search="A" + self.windows_path("nowhere"), icon=False)
-        result = self.run_exe(exe, ["__qln_lang_restart"], env=self.env())
-        self.assertEqual(result.code, 0, result)
-        self.assertEqual(marks(), {})
-        self.assertEqual(Record(self.record_path).arguments()[-1], "__qln_lang_restart")
 
 
 # A per-run directory's name probe, the directory, its archive and its "jre" tree.
@@ -212,12 +266,11 @@ def files_below(top):
 
 class ProgressDialogTest(SetupTestCase):
     def test_dialog_shows_until_the_installer_window_is_up(self):
-        exe = self.package_setup()
         go = self.path("go")
-        proc = self.start(exe, [], self.env("await=%s window sleep=1500" % to_windows(go), log=True))
-        try:
-            window = find_window(CAPTION, proc)
-            self.assertIsNotNone(window, "no progress dialog")
+        proc = self.start(self.installer("found"), [], self.env("await=%s window sleep=1500" % to_windows(go),
+                                                                 log=True))
+
+        def screenshot_then_go(window):
             time.sleep(0.5)
             os.makedirs(SHOTS, exist_ok=True)
             shot = os.path.join(SHOTS, "progress-dialog.png")
@@ -229,41 +282,31 @@ class ProgressDialogTest(SetupTestCase):
             own = [name for name in marks() if name != "InstallStarted"]
             self.assertEqual(len(own), 1, "the per-process mark is set while the dialog waits")
             open(go, "w").close()
-            code = proc.wait(timeout=WAIT)
-        finally:
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait()
-        self.assertEqual(code, 0)
+
+        self.assertEqual(self.watch(proc, CAPTION, screenshot_then_go), 0)
         self.assertEqual(marks(), {"InstallStarted": 1})
         log = self.log_text()
         self.assertIn("Java window visible\n", log)
         self.assertLess(log.index("Starting work\n"), log.index("Java window visible\n"))
 
     def test_escape_cancels_clears_both_marks_and_ends_with_zero(self):
-        exe = self.package_setup()
-        proc = self.start(exe, [], self.env("await=%s" % self.windows_path("never"), log=True))
-        try:
-            window = find_window(CAPTION, proc)
-            self.assertIsNotNone(window, "no progress dialog")
+        proc = self.start(self.installer("found"), [], self.env("await=%s" % self.windows_path("never"), log=True))
+
+        def escape_once_marked(window):
             deadline = time.monotonic() + WAIT
             while len(marks()) < 2 and time.monotonic() < deadline:
                 time.sleep(0.2)
             self.assertEqual(len(marks()), 2)
             subprocess.run(["xdotool", "key", "--window", window, "Escape"], capture_output=True)
-            code = proc.wait(timeout=WAIT)
-        finally:
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait()
-        self.assertEqual(code, 0)
+
+        self.assertEqual(self.watch(proc, CAPTION, escape_once_marked), 0)
         self.assertEqual(marks(), {})
         self.assertIn("Canceled installer\n", self.log_text())
 
     def test_interrupted_attempt_asks_first(self):
         # Without a dialog (property 155): no answers the question and the run goes on; yes
         # chooses the runtime by hand, which this build ends with a clear text.
-        exe = self.package_setup(dialogOnlyForDownload=1)
+        exe = self.installer("dialog-for-download", dialogOnlyForDownload=1)
         for keys, code in ((("n",), 0), (("y", "Return"), 1)):
             reg("add", MARKS, "/v", "InstallStarted", "/t", "REG_DWORD", "/d", "1", "/f")
             result = self.run_with_boxes(exe, [], env=self.env(), keys=keys)

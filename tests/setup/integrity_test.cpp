@@ -43,7 +43,7 @@ TEST(IntegrityTest, TheChecksumOverTheAppendedDataDecides) {
         package.integrityFlag = c.flag;
         package.strings = {{prop::errorInternal, "Internal error {0}"}, {prop::includedFileCount, "1"}};
         package.messages = {{prop::msgDataDamaged, u"Data damaged"}, {prop::msgCaption, u"Setup"}};
-        package.files = {{"big.bin", std::vector<std::uint8_t>(100000, 7)}};
+        package.files = {{"big.bin", std::vector<std::uint8_t>(300000, 7)}};
         std::vector<std::string> notes;
         std::vector<std::uint8_t> exe = pack::packageExecutable(test::minimalPe(), package, notes);
         const std::int64_t covered = static_cast<std::int64_t>(exe.size()) - 1024 - 20;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <tuple>
 
 #include "fake_jvm_support.h"
 #include "property_ids.h"
@@ -103,6 +104,19 @@ TEST_F(IncludedJreTest, ADamagedOrUnusableRuntimeEndsTheRunWithItsText) {
     test::addJre(sys, "c:\\other");
     EXPECT_EQ(exitCodeOf([&] { useIncludedJre(l); }), -1);
     EXPECT_EQ(l.jvmHome, "c:\\other\\bin\\..");
+}
+
+// An empty archive is listed among the included files but never written out.
+TEST_F(IncludedJreTest, TheIncludedFileListNamesTheArchive) {
+    const std::vector<std::tuple<const char*, const char*, bool>> cases{
+        {"jre.tar.gz", "1", true},          {"app.jar;JRE.TAR.GZ", "2", true}, {"app.jar;;jre.tar.gz", "2", true},
+        {"app.jar;jre.tar.gz", "1", false}, {"lib/jre.tar.gz", "1", false},    {"jre.tar.gz.part", "1", false},
+    };
+    for (const auto& [names, count, listed] : cases) {
+        l.store.setProperty(prop::includedFileNames, names);
+        l.store.setProperty(prop::includedFileCount, count);
+        EXPECT_EQ(bundlesJreArchive(l), listed) << names << " " << count;
+    }
 }
 
 }  // namespace

@@ -91,11 +91,30 @@ bool setsFileProperties(Json root, zendra::pack::TargetSystem target) {
     return false;
 }
 
+// Whether the dump failed because this machine's file system cannot hold an included file's
+// name (a part longer than 255 bytes; text of code page 1252 may triple in UTF-8).
+bool beyondHostNameLimit(const Json& root, const std::string& err) {
+    if (err.find("cannot write") == std::string::npos || !root.contains("files") || !root["files"].is_array())
+        return false;
+    for (const Json& file : root["files"]) {
+        if (!file.is_object() || !file.contains("name") || !file["name"].is_string()) continue;
+        std::size_t part = 0;
+        for (char c : file["name"].get<std::string>()) {
+            part = c == '\\' ? 0 : part + 1;
+            if (part > 255 / 3) return true;
+        }
+    }
+    return false;
+}
+
 void roundTrip(const Json& root, const char* launcher, zendra::pack::TargetSystem target) {
     if (tool({at(launcher), at("desc.json"), at("packed1")}).code != 0) return;
     fs::remove_all(workDir / "extracted");
     const Run dump = tool({"--dump", at("packed1"), "--extract-dir", at("extracted"), "--output", at("dump1.json")});
-    if (!setsFileProperties(root, target)) check(dump.code == 0, "what the tool packs it can dump");
+    if (dump.code != 0 && !setsFileProperties(root, target) && !beyondHostNameLimit(root, dump.err)) {
+        std::fprintf(stderr, "%s", dump.err.c_str());
+        check(false, "what the tool packs it can dump");
+    }
     if (dump.code != 0 || dump.err.find("bytes follow the included data") != std::string::npos) return;
     // Bytes that are no text of the code page the dump reads in are printed as U+FFFD where the
     // description has no hex form (included file names): such a dump cannot pack back.

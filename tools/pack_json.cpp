@@ -209,6 +209,22 @@ void checkPackedName(const std::string& name, std::uint32_t codePage, const std:
     }
 }
 
+// A name the launcher would extract over an earlier file: the same name in any case (Windows
+// file names ignore it), or one file's name used as the other's directory.
+void checkNameClash(const std::string& name, const std::vector<IncludedFile>& earlier, const std::string& where) {
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    const std::string key = lower(name);
+    for (const IncludedFile& file : earlier) {
+        const std::string other = lower(file.name);
+        if (other == key || other.starts_with(key + "\\") || key.starts_with(other + "\\"))
+            fail(where, "the name clashes with the included file \"" + file.name + "\"");
+    }
+}
+
 std::vector<IncludedFile> includedFiles(const Json& list, const std::filesystem::path& baseDir, std::uint32_t codePage,
                                         std::vector<std::string>& notes) {
     if (!list.is_array()) fail("files", "must be an array of {\"name\": ..., \"source\": ...}");
@@ -220,6 +236,7 @@ std::vector<IncludedFile> includedFiles(const Json& list, const std::filesystem:
         if (!file.contains("name") || !file["name"].is_string()) fail(where, "needs a \"name\" text");
         IncludedFile out{file["name"].get<std::string>(), fileData(file, baseDir, where)};
         checkPackedName(out.name, codePage, where, notes);
+        checkNameClash(out.name, files, where);
         if (file.contains("size") && file["size"] != Json(out.data.size())) {
             fail(where, "\"size\" " + file["size"].dump() + " does not match the data (" +
                             std::to_string(out.data.size()) + " bytes)");

@@ -10,6 +10,7 @@ constexpr std::array<std::string_view, 2> kVersionPrefixes = {"java version \"",
 }  // namespace
 
 std::optional<std::string> parseVersionLine(std::string_view line) {
+    line = line.substr(0, line.find('\0'));  // the text ends at a NUL byte, as it does once cached
     for (std::string_view prefix : kVersionPrefixes) {
         if (line.substr(0, prefix.size()) != prefix) continue;
         std::string_view rest = line.substr(prefix.size());

@@ -77,9 +77,58 @@ void findIncludedJre(SetupRun& run) {
     l.log.message(run.includedJre ? "JRE included" : "No JRE included");
 }
 
+void finishInstaller(SetupRun& run, ProgressDialog* dialog);
+
+// What the progress dialog shows, and its cancel: the marks cleared, the run over.
+ProgressDialogPlan progressPlan(Launcher& l) {
+    ProgressDialogPlan plan;
+    plan.title = l.store.getMessage(prop::msgCaption);
+    plan.text = l.store.getMessage(prop::msgProgressInitial);
+    plan.cancel = l.store.getMessage(prop::msgCancelButton);
+    plan.opened = [&l](ProgressDialog& dialog) { l.errorOwnerWindow = dialog.window(); };
+    plan.cancelled = [&l] {
+        l.log.message("Canceled installer");
+        mark(l, MarkChange::Clear, true, true);
+    };
+    return plan;
+}
+
+// The rest of a run that had no window of its own, on the progress dialog's thread: the
+// user's choice of runtime, then everything up to the launch, with the dialog's bar.
+void finishUnderDialog(SetupRun& run, ProgressDialog& dialog) {
+    dialog.setPosition(1);
+    dialog.setRange(0, 400);
+    run.includedJre = downloadJre(run, &dialog);
+    finishInstaller(run, &dialog);
+}
+
+// A run without a dialog (splash, or property 155) that must ask for a runtime shows the
+// progress dialog modally. With property 155 the dialog only asks and downloads, and this
+// thread goes on with the result; otherwise the dialog's thread carries the run on to the
+// launch (the integrity check and the extraction are not repeated), and this thread stops
+// when the dialog ends. False when this thread must stop (also after a cancel, exit code 0).
+bool continueUnderProgressDialog(SetupRun& run) {
+    Launcher& l = run.l;
+    const bool downloadOnly = l.store.getIntProperty(prop::dialogOnlyForDownload) != 0;
+    ProgressDialogPlan plan = progressPlan(l);
+    std::shared_ptr<SetupRun> shared = run.shared_from_this();
+    if (downloadOnly)
+        plan.work = [shared](ProgressDialog& dialog) { shared->includedJre = downloadJre(*shared, &dialog); };
+    else
+        plan.work = [shared](ProgressDialog& dialog) { finishUnderDialog(*shared, dialog); };
+    const WindowRef owner = l.errorOwnerWindow;
+    const int ended = run.ui.runProgressDialog(plan);
+    l.errorOwnerWindow = owner;  // the ended dialog can own no message box
+    if (ended != -1) return downloadOnly && ended == 0;
+    // No dialog could be shown: ask and go on without it.
+    l.log.error("Could not show the progress dialog");
+    run.includedJre = downloadJre(run, nullptr);
+    return true;
+}
+
 // Step 6 without a usable runtime: a quiet run ends (or downloads when told to), any other
-// run downloads.
-void handleMissingRuntime(SetupRun& run, ProgressDialog* dialog) {
+// run asks the user (or downloads). False when this thread must stop.
+bool handleMissingRuntime(SetupRun& run, ProgressDialog* dialog) {
     Launcher& l = run.l;
     if (run.quiet) {
         if (l.store.getIntProperty(prop::downloadWithoutAsking) == 0) {
@@ -89,25 +138,29 @@ void handleMissingRuntime(SetupRun& run, ProgressDialog* dialog) {
             fatalExit(l, kExitNoRuntime);
         }
         l.os.ui.writeStdout("No JRE found. Trying to download.\n");
+    } else if (dialog == nullptr) {
+        return continueUnderProgressDialog(run);
     }
     run.includedJre = downloadJre(run, dialog);
+    return true;
 }
 
-// Step 6: the included runtime, an installed one, or none.
-void decideRuntime(SetupRun& run, ProgressDialog* dialog) {
+// Step 6: the included runtime, an installed one, or none. False when this thread must stop.
+bool decideRuntime(SetupRun& run, ProgressDialog* dialog) {
     Launcher& l = run.l;
     const bool perProcess = dialog != nullptr;
     if (run.includedJre) {
-        if (l.store.getIntProperty(prop::preferInstalledJre) == 0) return;
+        if (l.store.getIntProperty(prop::preferInstalledJre) == 0) return true;
         mark(l, MarkChange::Set, perProcess, true);
         if (LoadDLL(l, false, std::nullopt, false))
             run.includedJre = false;
         else
             mark(l, MarkChange::Clear, true, true);
-        return;
+        return true;
     }
     mark(l, MarkChange::Set, perProcess, true);
-    if (run.manualChoice || !LoadDLL(l, false, std::nullopt, false)) handleMissingRuntime(run, dialog);
+    if (run.manualChoice || !LoadDLL(l, false, std::nullopt, false)) return handleMissingRuntime(run, dialog);
+    return true;
 }
 
 // Step 9: the other included files packed with pack200, unpacked with the chosen runtime.
@@ -124,6 +177,31 @@ void unpackIncludedPackFiles(SetupRun& run) {
         if (!name.ends_with(".pack")) continue;
         l.log.message("unpacking %s", name.c_str());
         runUnpack200(l, l.jvmHome, run.workingDir + l.os.paths().separator + name);
+    }
+}
+
+// Steps 7 to 12: the chosen runtime prepared, the watcher, the marks and the launch.
+void finishInstaller(SetupRun& run, ProgressDialog* dialog) {
+    Launcher& l = run.l;
+    enterWorkingDirectory(l, run.workingDir);
+    if (!l.languageRestart) {
+        const bool packed = l.store.getIntProperty(prop::jrePacked) != 0;
+        run.progressStart = run.includedJre ? (packed ? 300 : 200) : 100;
+        if (run.includedJre) prepareIncludedJre(l, dialog);
+        unpackIncludedPackFiles(run);
+    } else if (run.includedJre) {
+        useIncludedJre(l);
+    }
+    if (dialog != nullptr) {
+        const int start = run.progressStart;
+        run.ui.startWatcherThread([&l, dialog, start] { watchForInstallerWindow(l, *dialog, start); });
+    }
+    mark(l, MarkChange::Set, dialog != nullptr, true);
+    ArgumentList args;
+    splitCommandLine(l.commandLine, args);
+    if (!launchProgram(l, args, true)) {
+        l.log.error("Could not start JVM");
+        fatalPropertyWithArgument(l, prop::errorVmStart);
     }
 }
 
@@ -176,27 +254,7 @@ void runInstaller(SetupRun& run, ProgressDialog* dialog) {
         l.log.message("Included JRE not used because of manual switch");
         run.includedJre = false;
     }
-    decideRuntime(run, dialog);
-    enterWorkingDirectory(l, run.workingDir);
-    if (!l.languageRestart) {
-        const bool packed = l.store.getIntProperty(prop::jrePacked) != 0;
-        run.progressStart = run.includedJre ? (packed ? 300 : 200) : 100;
-        if (run.includedJre) prepareIncludedJre(l, dialog);
-        unpackIncludedPackFiles(run);
-    } else if (run.includedJre) {
-        useIncludedJre(l);
-    }
-    if (dialog != nullptr) {
-        const int start = run.progressStart;
-        run.ui.startWatcherThread([&l, dialog, start] { watchForInstallerWindow(l, *dialog, start); });
-    }
-    mark(l, MarkChange::Set, dialog != nullptr, true);
-    ArgumentList args;
-    splitCommandLine(l.commandLine, args);
-    if (!launchProgram(l, args, true)) {
-        l.log.error("Could not start JVM");
-        fatalPropertyWithArgument(l, prop::errorVmStart);
-    }
+    if (decideRuntime(run, dialog)) finishInstaller(run, dialog);
 }
 
 int setupLauncherMain(Launcher& l, InstallerUi& ui, DownloadServices& download, const std::u16string& commandLine,
@@ -239,16 +297,8 @@ int setupLauncherMain(Launcher& l, InstallerUi& ui, DownloadServices& download, 
         runInstaller(run, nullptr);
     } else {
         ui.registerDialogClass();
-        ProgressDialogPlan plan;
-        plan.title = l.store.getMessage(prop::msgCaption);
-        plan.text = l.store.getMessage(prop::msgProgressInitial);
-        plan.cancel = l.store.getMessage(prop::msgCancelButton);
-        plan.opened = [&l](ProgressDialog& dialog) { l.errorOwnerWindow = dialog.window(); };
+        ProgressDialogPlan plan = progressPlan(l);
         plan.work = [shared](ProgressDialog& dialog) { runInstaller(*shared, &dialog); };
-        plan.cancelled = [&l] {
-            l.log.message("Canceled installer");
-            mark(l, MarkChange::Clear, true, true);
-        };
         ui.runProgressDialog(plan);
     }
     return 0;

@@ -2,6 +2,7 @@
 // (integrity, working directory, runtime, watcher, marks, launch).
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "installer_ui.h"
@@ -10,8 +11,9 @@
 
 namespace zendra::setup {
 
-// The run flags the entry sets and the installer run reads.
-struct SetupRun {
+// The run flags the entry sets and the installer run reads. Always owned by a shared_ptr: the
+// work thread of a progress dialog keeps it alive after a cancel.
+struct SetupRun : std::enable_shared_from_this<SetupRun> {
     SetupRun(Launcher& launcher, InstallerUi& installerUi) : l(launcher), ui(installerUi) {}
 
     Launcher& l;
@@ -44,7 +46,9 @@ Launcher& processLauncher(Platform& platform);
 void applySetupSwitches(SetupRun& run, const ArgumentList& args);
 
 // The installer run: integrity check, working directory and included files, the runtime,
-// the watcher (with a dialog), the marks, and the VM with the installer's main.
+// the watcher (with a dialog), the marks, and the VM with the installer's main. A run without
+// a dialog that needs the user's choice of runtime shows the progress dialog for it; when the
+// dialog is cancelled, or the rest of the run went on under it, this returns without launching.
 void runInstaller(SetupRun& run, ProgressDialog* dialog);
 
 }  // namespace zendra::setup

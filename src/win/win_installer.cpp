@@ -73,17 +73,6 @@ struct DialogSession {
     std::shared_ptr<WinProgressDialog> dialog;
 };
 
-void centre(HWND window) {
-    HWND parent = ::GetParent(window);
-    if (parent == nullptr) parent = ::GetDesktopWindow();
-    RECT outer{}, own{};
-    ::GetWindowRect(parent, &outer);
-    ::GetWindowRect(window, &own);
-    const int x = outer.left + ((outer.right - outer.left) - (own.right - own.left)) / 2;
-    const int y = outer.top + ((outer.bottom - outer.top) - (own.bottom - own.top)) / 2;
-    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 // Starts the work on its own thread; the dialog ends when the work returns.
 void startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_ptr<WinProgressDialog> dialog) {
     std::thread([window, work = plan.work, dialog] {
@@ -98,7 +87,7 @@ void startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_p
 
 INT_PTR initialise(HWND window, DialogSession& session) {
     const setup::ProgressDialogPlan& plan = *session.plan;
-    centre(window);
+    centreOverParent(window);
     session.dialog = std::make_shared<WinProgressDialog>(window);
     if (plan.opened) plan.opened(*session.dialog);
     ::SendDlgItemMessageW(window, kBarId, PBM_SETRANGE32, 0, 100);
@@ -135,6 +124,17 @@ INT_PTR CALLBACK progressProcedure(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 }  // namespace
+
+void centreOverParent(HWND window) {
+    HWND parent = ::GetParent(window);
+    if (parent == nullptr) parent = ::GetDesktopWindow();
+    RECT outer{}, own{};
+    ::GetWindowRect(parent, &outer);
+    ::GetWindowRect(window, &own);
+    const int x = outer.left + ((outer.right - outer.left) - (own.right - own.left)) / 2;
+    const int y = outer.top + ((outer.bottom - outer.top) - (own.bottom - own.top)) / 2;
+    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 void setWindowTextWide(HWND window, const std::u16string& text) {
     const WideTextFunctions& wide = wideTextFunctions();

@@ -22,7 +22,14 @@ public:
     bool askWarning(const std::u16string& text, const std::u16string& caption) override;
     // A detached thread at above-normal priority; exceptions end in it.
     void startWatcherThread(std::function<void()> work) override;
+    // Dialog 104, modal, owned by the plan's owner.
+    setup::QuestionAnswer runQuestionDialog(const setup::QuestionDialogPlan& plan) override;
+    // GetOpenFileNameA: filter "Java EXE", the title in the ANSI code page, the file must exist.
+    std::optional<std::string> chooseJavaExe(WindowRef owner, const std::u16string& title) override;
 };
+
+// Centres a window over its parent, or over the desktop when it has none.
+void centreOverParent(HWND window);
 
 // Sets a window's text through SetWindowTextW when user32 offers both wide text functions,
 // else through SetWindowTextA with the text in the ANSI code page (at most 8191 bytes).

@@ -87,6 +87,9 @@ TEST(ParseVersionLine, TakesTheTextBetweenTheQuotes) {
     EXPECT_EQ(parseVersionLine("Picked up _JAVA_OPTIONS: -Xmx1g\n"), std::nullopt);
     EXPECT_EQ(parseVersionLine("java version 1.6\n"), std::nullopt);
     EXPECT_EQ(parseVersionLine("java version \"\"\n"), std::nullopt);
+    // The text ends at a NUL byte, as the version cache keeps it.
+    EXPECT_EQ(parseVersionLine(std::string("openjdk version \"21\0junk\"\n", 26)), "21");
+    EXPECT_EQ(parseVersionLine(std::string("java version \"\0\"\n", 17)), std::nullopt);
 }
 
 TEST_F(JavaCheckTest, VersionComesFromTheFirstVersionLineOfTheOutput) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "fake_installer_ui.h"
+#include "fake_internet.h"
 #include "fake_jni.h"
 #include "fake_jvm_support.h"
 #include "install_marks.h"
@@ -65,7 +66,7 @@ struct QuestionHarness {
     }
     int run(const std::u16string& tail) {
         try {
-            return setupLauncherMain(l, ui, u"\"c:\\app\\launcher.exe\" " + tail, "", 1);
+            return setupLauncherMain(l, ui, download, u"\"c:\\app\\launcher.exe\" " + tail, "", 1);
         } catch (const test::FakeExit& e) {
             return e.code;
         }
@@ -76,6 +77,9 @@ struct QuestionHarness {
     test::FakeSystem sys;
     test::FakeJvm jvm;
     test::FakeInstallerUi ui;
+    test::FakeInternetClient internet{sys.desktop};
+    test::FakeHashing hashing;
+    DownloadServices download{internet, hashing};
     Launcher l{sys.platform, LauncherKind::Setup};
 };
 

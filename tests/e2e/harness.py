@@ -290,6 +290,17 @@ def wait_for_window(proc, pattern, by="--name", timeout=BOX_TIMEOUT):
     return None
 
 
+def save_screenshot(path, window=None):
+    """Saves the screen, or one X window by its id, as a PNG at path; returns path."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    source = ["-id", window] if window else ["-root"]
+    xwd = subprocess.run(["xwd", *source, "-silent"], capture_output=True, check=True).stdout
+    ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
+    with open(path, "wb") as f:
+        f.write(subprocess.run(["pnmtopng"], input=ppm, capture_output=True, check=True).stdout)
+    return path
+
+
 def reg(*args):
     """Runs wine's reg tool in the test prefix; returns its output (fails on error)."""
     proc = subprocess.run([WINE, "reg", *args], capture_output=True, env=wine_env(), stdin=subprocess.DEVNULL,

@@ -13,7 +13,7 @@ import subprocess
 import time
 import unittest
 
-from harness import to_unix, to_windows
+from harness import save_screenshot, to_unix, to_windows
 from runtime_server import RuntimeServer
 from test_launch import Record
 from test_resources import dib_icon, ico
@@ -130,12 +130,7 @@ class DownloadProgressTest(DownloadTestCase):
         while not any(len(STATUS.findall(self.log_of(name))) >= 2 for name in self.logs_in(self.dir)):
             self.assertLess(time.monotonic(), deadline, "no status lines in the log")
             time.sleep(0.1)
-        os.makedirs(SHOTS, exist_ok=True)
-        shot = os.path.join(SHOTS, "download-progress.png")
-        xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
-        ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
-        with open(shot, "wb") as f:
-            f.write(subprocess.run(["pnmtopng"], input=ppm, capture_output=True, check=True).stdout)
+        shot = save_screenshot(os.path.join(SHOTS, "download-progress.png"))
         print("download progress screenshot: " + shot)
 
     def log_of(self, name):

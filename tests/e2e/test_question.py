@@ -11,7 +11,7 @@ import time
 import unittest
 
 import runtimes
-from harness import WINE, _TRACE, reg, reg_delete, to_windows, wine_env
+from harness import WINE, _TRACE, reg, reg_delete, save_screenshot, to_windows, wine_env
 from test_launch import Record
 from test_setup import CAPTION, MARKS, MESSAGES, SHOTS, WAIT, SetupTestCase, clear_marks, marks
 
@@ -33,13 +33,7 @@ def clear_located():
 
 def screenshot(name, window):
     """Saves one window as a PNG (captures of the root window came out black here)."""
-    os.makedirs(SHOTS, exist_ok=True)
-    xwd = subprocess.run(["xwd", "-id", window, "-silent"], capture_output=True, check=True).stdout
-    ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
-    path = os.path.join(SHOTS, name)
-    with open(path, "wb") as f:
-        f.write(subprocess.run(["pnmtopng"], input=ppm, capture_output=True, check=True).stdout)
-    print("screenshot: " + path)
+    print("screenshot: " + save_screenshot(os.path.join(SHOTS, name), window))
 
 
 def has_owner(window):

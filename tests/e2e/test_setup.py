@@ -20,8 +20,8 @@ import unittest
 
 import runtimes
 import splash_screen
-from harness import (WINE, LauncherTestCase, Result, command, reg, to_unix, to_windows, wait_for_window,
-                     wine_env)
+from harness import (WINE, LauncherTestCase, Result, command, reg, save_screenshot, to_unix, to_windows,
+                     wait_for_window, wine_env)
 from test_launch import Record
 from test_resources import dib_icon, ico
 
@@ -272,12 +272,7 @@ class ProgressDialogTest(SetupTestCase):
 
         def screenshot_then_go(window):
             time.sleep(0.5)
-            os.makedirs(SHOTS, exist_ok=True)
-            shot = os.path.join(SHOTS, "progress-dialog.png")
-            xwd = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
-            ppm = subprocess.run(["xwdtopnm"], input=xwd, capture_output=True, check=True).stdout
-            with open(shot, "wb") as f:
-                f.write(subprocess.run(["pnmtopng"], input=ppm, capture_output=True, check=True).stdout)
+            shot = save_screenshot(os.path.join(SHOTS, "progress-dialog.png"))
             print("progress dialog screenshot: " + shot)
             own = [name for name in marks() if name != "InstallStarted"]
             self.assertEqual(len(own), 1, "the per-process mark is set while the dialog waits")

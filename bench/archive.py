@@ -8,7 +8,8 @@ one run on this machine:
     against crc32 over the same bytes already in memory; ratio = memory time / ours (goal 0.9).
 
 Medians over the rounds, of wall time and of processor time (which waiting for a processor on a
-busy machine does not add to); each round unpacks into a fresh directory.
+busy machine does not add to); each round unpacks into a fresh directory, and each integrity
+round reports the best of several alternating passes of the check and of crc32 in memory.
 Usage: python3 bench/archive.py --bench build/linux/bench/archive_bench [--rounds N] [--work DIR]
 """
 import argparse

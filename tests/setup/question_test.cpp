@@ -4,17 +4,11 @@
 
 #include <algorithm>
 
-#include "fake_installer_ui.h"
-#include "fake_internet.h"
-#include "fake_jni.h"
-#include "fake_jvm_support.h"
 #include "install_marks.h"
+#include "installer_harness.h"
 #include "jre_question.h"
 #include "jvm_loader.h"
 #include "jvm_registry.h"
-#include "pe_image.h"
-#include "property_ids.h"
-#include "test_pe.h"
 #include "text.h"
 
 namespace zendra::setup {
@@ -44,43 +38,21 @@ TEST(QuestionTextTest, WordSizeAndVersionRange) {
 constexpr const char* kPicked = "C:\\Picked Java\\bin\\java.exe";
 
 // An installer whose search finds nothing, and a runtime the user can pick.
-struct QuestionHarness {
+struct QuestionHarness : test::InstallerHarness {
     QuestionHarness() {
-        sys.fs.addDirectory("c:\\tmp");
-        sys.env.vars["TMP"] = "c:\\tmp";
-        jvm.withMain("com/zendra/runtime/WinLauncher");
         test::addJre(sys, "c:\\picked java", test::FakeJre().withVersion("11.0.2"));
         sys.libraries.libraries["c:\\picked java\\bin\\server\\jvm.dll"].exports["JNI_CreateJavaVM"] =
             test::FakeJvm::createEntry();
     }
     void install(std::map<std::int32_t, std::string> extra = {}) {
-        pack::Package p;
-        p.strings = {{prop::launcherType, "1"}, {prop::searchSequence, "Bc:\\nowhere"},
-                     {prop::errorVmStart, "VM failed"}, {prop::errorNoJvm, "No {0}-bit runtime"}};
-        for (auto& [id, value] : extra) p.strings.emplace_back(id, value);
-        p.messages = {{prop::msgCaption, u"Setup"}, {prop::msgNoJreDownload, u"Download a %s-bit Java?"},
-                      {prop::msgNoJre, u"Locate a %s-bit Java."}, {prop::msgMinVersionLabel, u"min."},
-                      {prop::msgMaxVersionLabel, u"max."}, {prop::msgChooseJavaTitle, u"Pick java.exe"}};
-        std::vector<std::string> notes;
-        sys.fs.addFile("c:\\app\\launcher.exe", pack::packageExecutable(test::minimalPe(), p, notes));
-    }
-    int run(const std::u16string& tail) {
-        try {
-            return setupLauncherMain(l, ui, download, u"\"c:\\app\\launcher.exe\" " + tail, "", 1);
-        } catch (const test::FakeExit& e) {
-            return e.code;
-        }
+        extra.emplace(prop::errorNoJvm, "No {0}-bit runtime");
+        package("Bc:\\nowhere",
+                {{prop::msgCaption, u"Setup"}, {prop::msgNoJreDownload, u"Download a %s-bit Java?"},
+                 {prop::msgNoJre, u"Locate a %s-bit Java."}, {prop::msgMinVersionLabel, u"min."},
+                 {prop::msgMaxVersionLabel, u"max."}, {prop::msgChooseJavaTitle, u"Pick java.exe"}},
+                extra);
     }
     bool recorded(Hive hive) { return sys.registry.keyExists(hive, kLocatedJvmsKey + jvmPathKey(kPicked)); }
-    std::string logText() { return sys.fs.content(l.log.getLogFilePath().value_or("")); }
-
-    test::FakeSystem sys;
-    test::FakeJvm jvm;
-    test::FakeInstallerUi ui;
-    test::FakeInternetClient internet{sys.desktop};
-    test::FakeHashing hashing;
-    DownloadServices download{internet, hashing};
-    Launcher l{sys.platform, LauncherKind::Setup};
 };
 
 class QuestionFlowTest : public ::testing::Test, public QuestionHarness {};

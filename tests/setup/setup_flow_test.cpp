@@ -2,14 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_installer_ui.h"
-#include "fake_internet.h"
-#include "fake_jni.h"
-#include "fake_jvm_support.h"
 #include "install_marks.h"
-#include "pe_image.h"
-#include "property_ids.h"
-#include "test_pe.h"
+#include "installer_harness.h"
 #include "window_watcher.h"
 
 namespace zendra::setup {
@@ -22,43 +16,21 @@ constexpr std::uint32_t kPid = 4711;
 const std::string kOwnMark = "InstallStarted_4711";
 
 // The installer launcher over a packed record, a runtime found by the search and a fake VM.
-struct SetupHarness {
+struct SetupHarness : test::InstallerHarness {
     SetupHarness() {
         sys.fs.addDirectory("c:\\temp");
-        sys.fs.addDirectory("c:\\tmp");
-        sys.env.vars["TMP"] = "c:\\tmp";
         sys.env.vars["PATH"] = "c:\\windows";
-        jvm.withMain("com/zendra/runtime/WinLauncher");
     }
     void install(const std::string& searchSequence, std::map<std::int32_t, std::string> extra = {}) {
-        pack::Package p;
-        p.strings = {{prop::launcherType, "1"}, {prop::searchSequence, searchSequence},
-                     {prop::errorVmStart, "VM failed"}, {prop::productFlavour, "zendra"}};
-        for (auto& [id, value] : extra) p.strings.emplace_back(id, value);
-        p.messages = {{prop::msgCaption, u"Setup"}, {prop::msgInterruptedQuestion, u"Interrupted?"},
-                      {prop::msgProgressInitial, u"Preparing"}, {prop::msgWindowTimeout, u"Too slow"}};
-        std::vector<std::string> notes;
-        sys.fs.addFile("c:\\app\\launcher.exe", pack::packageExecutable(test::minimalPe(), p, notes));
+        extra.emplace(prop::productFlavour, "zendra");
+        package(searchSequence,
+                {{prop::msgCaption, u"Setup"}, {prop::msgInterruptedQuestion, u"Interrupted?"},
+                 {prop::msgProgressInitial, u"Preparing"}, {prop::msgWindowTimeout, u"Too slow"}},
+                extra);
         test::addJre(sys, "c:\\jre");
         sys.libraries.libraries["c:\\jre\\bin\\server\\jvm.dll"].exports["JNI_CreateJavaVM"] = FakeJvm::createEntry();
     }
-    int run(const std::u16string& tail, const std::string& rawTail = "") {
-        try {
-            return setupLauncherMain(l, ui, download, u"\"c:\\app\\launcher.exe\" " + tail, rawTail, 1);
-        } catch (const FakeExit& e) {
-            return e.code;
-        }
-    }
     std::uint32_t markOf(const std::string& name) { return readMark(l, name); }
-    std::string logText() { return sys.fs.content(l.log.getLogFilePath().value_or("")); }
-
-    test::FakeSystem sys;
-    FakeJvm jvm;
-    test::FakeInstallerUi ui;
-    test::FakeInternetClient internet{sys.desktop};
-    test::FakeHashing hashing;
-    DownloadServices download{internet, hashing};
-    Launcher l{sys.platform, LauncherKind::Setup};
 };
 
 class SetupFlowTest : public ::testing::Test, public SetupHarness {};

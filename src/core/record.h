@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,10 +19,15 @@ namespace zendra {
 inline constexpr std::uint32_t kRecordMagic = 0xE8E413D5u;
 
 // A record that cannot be read; what() is the fixed text shown to the user
-// ("Internal Error: magic", "Internal Error: readInt", ...).
-class RecordError : public std::runtime_error {
+// ("Internal Error: magic", "Internal Error: readInt", ...). The text is a static string: the
+// error copies nothing, so the launchers need none of the library's string-carrying errors.
+class RecordError : public std::exception {
 public:
-    using std::runtime_error::runtime_error;
+    explicit RecordError(const char* text) noexcept : text_(text) {}
+    const char* what() const noexcept override { return text_; }
+
+private:
+    const char* text_;
 };
 
 // Fields 1 to 8 of the record, in record order (duplicates kept).

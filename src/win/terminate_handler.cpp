@@ -1,12 +1,33 @@
-// The report of std::terminate, in place of the C++ library's own handler of the same name.
-// Linked into each launcher as an object file, this definition wins over the library's, and
-// the library's demangler (the largest single piece of the launchers) stays out: the report
-// names the exception type as the compiler spells it.
+// The report of std::terminate and of the C++ library's own error throws, in place of the library's
+// definitions of the same names. Linked into each launcher as an object file, these definitions win
+// over the library's, so that three heavy pieces stay out of the launchers: the demangler (the report
+// names the exception type as the compiler spells it), and the library's logic_error and
+// runtime_error families with the reference-counted strings they carry.
+//
+// The library throws those only for a broken precondition in the launcher's own code (an index past
+// an end, a string longer than memory): such an error ends the launcher with the same report an
+// uncaught exception gives. Running out of memory still throws std::bad_alloc as before.
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <exception>
+#include <new>
 #include <typeinfo>
+
+namespace {
+
+// Ends the process with the report of an uncaught exception of type `type` carrying `what`.
+[[noreturn]] void reportLibraryError(const char* type, const char* what) {
+    std::fputs("terminate called after throwing an instance of '", stderr);
+    std::fputs(type, stderr);
+    std::fputs("'\n  what():  ", stderr);
+    std::fputs(what, stderr);
+    std::fputs("\n", stderr);
+    std::abort();
+}
+
+}  // namespace
 
 namespace __gnu_cxx {
 
@@ -37,3 +58,31 @@ void __verbose_terminate_handler() {
 }
 
 }  // namespace __gnu_cxx
+
+namespace std {
+
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }
+void __throw_bad_cast() { throw bad_cast(); }
+void __throw_bad_typeid() { throw bad_typeid(); }
+void __throw_bad_exception() { throw bad_exception(); }
+void __throw_logic_error(const char* what) { reportLibraryError("std::logic_error", what); }
+void __throw_domain_error(const char* what) { reportLibraryError("std::domain_error", what); }
+void __throw_invalid_argument(const char* what) { reportLibraryError("std::invalid_argument", what); }
+void __throw_length_error(const char* what) { reportLibraryError("std::length_error", what); }
+void __throw_out_of_range(const char* what) { reportLibraryError("std::out_of_range", what); }
+void __throw_runtime_error(const char* what) { reportLibraryError("std::runtime_error", what); }
+void __throw_range_error(const char* what) { reportLibraryError("std::range_error", what); }
+void __throw_overflow_error(const char* what) { reportLibraryError("std::overflow_error", what); }
+void __throw_underflow_error(const char* what) { reportLibraryError("std::underflow_error", what); }
+
+void __throw_out_of_range_fmt(const char* format, ...) {
+    char what[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(what, sizeof what, format, args);
+    va_end(args);
+    reportLibraryError("std::out_of_range", what);
+}
+
+}  // namespace std

@@ -43,21 +43,24 @@ TEST(ConcurrencyWait, TimedWaitEndsOnTimeOutOrOnNotify) {
     }
 }
 
-TEST(ConcurrencyLock, ThreadsCountUnderTheLockWithoutLosingAny) {
+TEST(ConcurrencyLock, AHeldLockIsTakenByNoOtherThreadUntilGivenBack) {
     Mutex lock;
-    long count = 0;
+    // Whether another thread can take the lock now.
+    const auto takenElsewhere = [&lock] {
+        bool taken = false;
+        Thread other;
+        EXPECT_TRUE(other.start([&] {
+            taken = lock.try_lock();
+            if (taken) lock.unlock();
+        }));
+        other.join();
+        return taken;
+    };
     {
-        Thread threads[4];
-        for (Thread& t : threads) {
-            ASSERT_TRUE(t.start([&] {
-                for (int i = 0; i < 20000; ++i) {
-                    std::lock_guard guard(lock);
-                    count = count + 1;
-                }
-            }));
-        }
-    }  // joined here
-    EXPECT_EQ(count, 4 * 20000);
+        std::lock_guard guard(lock);
+        EXPECT_FALSE(takenElsewhere());
+    }
+    EXPECT_TRUE(takenElsewhere());
 }
 
 TEST(ConcurrencyOnce, RunsOnceAndAgainAfterAFailedRun) {

@@ -19,6 +19,18 @@ std::vector<std::uint8_t> fileTimeBytes(std::uint64_t time) {
     return bytes;
 }
 
+// Indices of `versions`, newest version first; equal versions keep their order. One sort of
+// plain indices serves every catalogue scan.
+std::vector<std::size_t> newestFirst(const std::vector<std::string>& versions) {
+    std::vector<std::size_t> order(versions.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&versions](std::size_t a, std::size_t b) {
+        const int comparison = compareVersionTexts(versions[a], versions[b]);
+        return comparison != 0 ? comparison > 0 : a < b;
+    });
+    return order;
+}
+
 // The catalogue key without the separator that path keys are appended to.
 std::string withoutTrailingSeparator(std::string key) {
     while (!key.empty() && key.back() == '\\') key.pop_back();
@@ -151,15 +163,17 @@ std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRang
 
 std::optional<JvmCandidate> scanJavaSoftCatalogues(Launcher& l, const VersionRange& range,
                                                    const std::vector<std::string>& keys) {
-    std::vector<std::pair<std::string, std::string>> entries;  // sub-key name and its catalogue
+    std::vector<std::string> names;         // accepted sub-key names (versions)
+    std::vector<const std::string*> owners;  // the catalogue of each
     for (const std::string& key : keys)
         if (auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, key))
             for (const auto& sub : *subKeys)
-                if (keyNameInRange(sub.name, range)) entries.emplace_back(sub.name, key);
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const auto& a, const auto& b) { return compareVersionTexts(a.first, b.first) > 0; });
-    for (const auto& [name, key] : entries)
-        if (auto found = checkJavaSoftHome(l, key + "\\" + name, range)) return found;
+                if (keyNameInRange(sub.name, range)) {
+                    names.push_back(sub.name);
+                    owners.push_back(&key);
+                }
+    for (std::size_t i : newestFirst(names))
+        if (auto found = checkJavaSoftHome(l, *owners[i] + "\\" + names[i], range)) return found;
     return std::nullopt;
 }
 
@@ -173,10 +187,10 @@ std::optional<JvmCandidate> findJavaSoftJvm(Launcher& l, const VersionRange& ran
 
 std::optional<JvmCandidate> scanVendorCatalogues(Launcher& l, const VersionRange& range) {
     struct Entry {
-        std::string version;
         std::string key;
         const char* value;
     };
+    std::vector<std::string> versions;
     std::vector<Entry> entries;
     for (const VendorCatalogue& catalogue : kVendorCatalogues) {
         auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, catalogue.key);
@@ -188,14 +202,12 @@ std::optional<JvmCandidate> scanVendorCatalogues(Launcher& l, const VersionRange
             if (version.ends_with("-jre")) version.remove_suffix(4);
             const std::string javaVersion = javaStyleVersion(version);
             if (version.empty() || !keyNameInRange(javaVersion, range)) continue;
-            entries.push_back({javaVersion, catalogue.key + ("\\" + sub.name) + catalogue.below,
-                               catalogue.value});
+            versions.push_back(javaVersion);
+            entries.push_back({catalogue.key + ("\\" + sub.name) + catalogue.below, catalogue.value});
         }
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return compareVersionTexts(a.version, b.version) > 0; });
-    for (const Entry& entry : entries)
-        if (auto found = checkRegisteredHome(l, entry.key, entry.value, range)) return found;
+    for (std::size_t i : newestFirst(versions))
+        if (auto found = checkRegisteredHome(l, entries[i].key, entries[i].value, range)) return found;
     return std::nullopt;
 }
 

@@ -5,7 +5,10 @@
 
 namespace zendra {
 
-#if defined(__GNUC__)
+// Formats are C99's on every platform (on Windows they are spelt for the system runtime at run time).
+#if defined(__MINGW32__)
+#define ZENDRA_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define ZENDRA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define ZENDRA_PRINTF(fmt, args)

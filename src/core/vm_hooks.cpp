@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "paths.h"
 #include "property_ids.h"
+#include "text_format.h"
 
 namespace zendra {
 namespace {
@@ -26,25 +27,12 @@ Watch& watch() {
     return instance;
 }
 
-// The text of a printf-style call of the VM.
-std::string formatted(const char* format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
 // The VM's printf: the text goes where the VM meant it to (its streams may belong to another
 // C runtime, so only this one's standard output is told apart; all else is standard error),
 // and is kept while a creation is watched.
 jint JNICALL vmPrint(FILE* stream, const char* format, va_list args) {
     try {
-        const std::string text = formatted(format, args);
+        const std::string text = formatTextList(format, args);
         std::FILE* out = stream == stdout ? stdout : stderr;
         std::fwrite(text.data(), 1, text.size(), out);
         std::fflush(out);

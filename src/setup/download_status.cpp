@@ -1,8 +1,8 @@
 #include "download_status.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <optional>
+
+#include "logger.h"
 
 namespace zendra::setup {
 namespace {
@@ -61,11 +61,8 @@ std::u16string formatWithNumbers(std::u16string_view format, std::span<const dou
             out += format[i++];
             continue;
         }
-        char buffer[512];
-        const int length = std::snprintf(buffer, sizeof buffer, conversion->first.c_str(), values[next++]);
-        for (int k = 0; k < std::clamp(length, 0, static_cast<int>(sizeof buffer) - 1); ++k) {
-            out += static_cast<char16_t>(static_cast<unsigned char>(buffer[k]));
-        }
+        for (char c : formatText(conversion->first.c_str(), values[next++]))
+            out += static_cast<char16_t>(static_cast<unsigned char>(c));
         i = conversion->second;
     }
     return out;

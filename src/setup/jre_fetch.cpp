@@ -24,11 +24,11 @@ constexpr std::uint32_t kStatusPeriodMs = 500;
 int code(std::uint32_t error) { return static_cast<int>(error); }
 
 std::string hexOf(const Sha256Digest& digest) {
+    constexpr char kDigits[] = "0123456789abcdef";
     std::string text;
     for (std::uint8_t byte : digest) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        text += pair;
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
     }
     return text;
 }

@@ -13,7 +13,10 @@
 #include <cxxabi.h>
 #include <exception>
 #include <new>
+#include <string>
 #include <typeinfo>
+
+#include "text_format.h"
 
 namespace {
 
@@ -77,12 +80,11 @@ void __throw_overflow_error(const char* what) { reportLibraryError("std::overflo
 void __throw_underflow_error(const char* what) { reportLibraryError("std::underflow_error", what); }
 
 void __throw_out_of_range_fmt(const char* format, ...) {
-    char what[512];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(what, sizeof what, format, args);
+    const std::string what = zendra::formatTextList(format, args);
     va_end(args);
-    reportLibraryError("std::out_of_range", what);
+    reportLibraryError("std::out_of_range", what.c_str());
 }
 
 }  // namespace std

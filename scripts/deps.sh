@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   libz-mingw-w64-dev zlib1g-dev
   wine64 xvfb xauth x11-apps x11-utils netpbm xdotool
   googletest nlohmann-json3-dev libssl-dev

@@ -1,15 +1,16 @@
 #include "exit_handlers.h"
 
 #include <cstdlib>
-#include <mutex>
 #include <vector>
+
+#include "concurrency.h"
 
 namespace zendra {
 namespace {
 
 // The registered handlers, and the lock guarding them.
 struct ExitHandlers {
-    std::mutex lock;
+    Mutex lock;
     std::vector<std::function<void()>> handlers;
 };
 
@@ -24,7 +25,7 @@ void runLatestExitHandler() {
     std::function<void()> handler;
     {
         ExitHandlers& registry = exitHandlers();
-        std::lock_guard<std::mutex> guard(registry.lock);
+        std::lock_guard<Mutex> guard(registry.lock);
         if (registry.handlers.empty()) return;
         handler = std::move(registry.handlers.back());
         registry.handlers.pop_back();
@@ -40,7 +41,7 @@ void runLatestExitHandler() {
 
 void registerNormalExitHandler(std::function<void()> handler) {
     ExitHandlers& registry = exitHandlers();
-    std::lock_guard<std::mutex> guard(registry.lock);
+    std::lock_guard<Mutex> guard(registry.lock);
     registry.handlers.push_back(std::move(handler));
     if (std::atexit(runLatestExitHandler) != 0) registry.handlers.pop_back();
 }

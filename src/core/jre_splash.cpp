@@ -26,7 +26,7 @@ void showRuntimeSplash(Launcher& l) {
     // Only the Windows runtimes carry this library; elsewhere the launch goes on without it.
     if (!l.os.paths().windows) return;
     SplashShared& shared = *l.splash->shared;
-    std::lock_guard<std::mutex> guard(shared.lock);
+    std::lock_guard<Mutex> guard(shared.lock);
     if (shared.started) return;
     const std::string path = formatText("%s\\bin\\splashscreen.dll", l.jvmHome.c_str());
     l.log.message("loading splashscreen dll from %s", path.c_str());
@@ -60,7 +60,7 @@ void hideRuntimeSplash(Launcher& l) {
     SplashShared& shared = *l.splash->shared;
     void* close = nullptr;
     {
-        std::lock_guard<std::mutex> guard(shared.lock);
+        std::lock_guard<Mutex> guard(shared.lock);
         if (!shared.started) return;
         close = shared.libraryClose;
     }

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "command_line.h"
+#include "concurrency.h"
 #include "language.h"
 #include "log.h"
 #include "platform.h"
@@ -73,7 +73,7 @@ struct Launcher {
     std::shared_ptr<const void> vmInitArgs; // the VM's initialisation arguments, kept alive with the VM
 
     // The process's console window, looked up once by findConsoleWindow (nullptr: none).
-    std::once_flag consoleWindowLookup;
+    OnceFlag consoleWindowLookup;
     WindowRef consoleWindow = nullptr;
 
     // The splash screen (splash.cpp). Keep it the last member: its end stops a running splash

@@ -35,7 +35,7 @@ DiagnosticLog::DiagnosticLog(Platform& platform, LogPolicy policy)
 
 void DiagnosticLog::write(bool error, const std::string& text) {
     State& s = *state_;
-    std::lock_guard<std::mutex> guard(s.lock);
+    std::lock_guard<Mutex> guard(s.lock);
     std::uint32_t code = 0;
     if (s.path && !s.stream) s.stream = s.os.fs.openAppend(*s.path, code);
     if (!initialised_) initialise();
@@ -45,7 +45,7 @@ void DiagnosticLog::write(bool error, const std::string& text) {
 }
 
 std::optional<std::string> DiagnosticLog::getLogFilePath() {
-    std::lock_guard<std::mutex> guard(state_->lock);
+    std::lock_guard<Mutex> guard(state_->lock);
     state_->kept = true;
     // The fallback name stays even when no file could be made there: name only a real log.
     if (!state_->path || !state_->os.fs.find(*state_->path)) return std::nullopt;
@@ -92,7 +92,7 @@ std::optional<std::string> DiagnosticLog::tempName() {
 }
 
 void DiagnosticLog::State::deleteUnlessKept() {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<Mutex> guard(lock);
     stream.reset();
     if (!kept && path) os.fs.deleteFile(*path);
 }

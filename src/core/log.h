@@ -3,10 +3,10 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include "concurrency.h"
 #include "logger.h"
 #include "platform.h"
 
@@ -35,7 +35,7 @@ private:
     struct State {
         explicit State(Platform& platform) : os(platform) {}
         Platform& os;
-        std::mutex lock;
+        Mutex lock;
         bool kept = false;
         std::optional<std::string> path;
         std::unique_ptr<File> stream;

@@ -1,9 +1,9 @@
 #include "process_windows.h"
 
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include "concurrency.h"
 #include "property_ids.h"
 
 namespace zendra {
@@ -34,7 +34,7 @@ WindowRef lookUpConsoleWindow(Launcher& l) {
 }  // namespace
 
 WindowRef findConsoleWindow(Launcher& l) {
-    std::call_once(l.consoleWindowLookup, [&l] { l.consoleWindow = lookUpConsoleWindow(l); });
+    callOnce(l.consoleWindowLookup, [&l] { l.consoleWindow = lookUpConsoleWindow(l); });
     return l.consoleWindow;
 }
 

@@ -16,7 +16,7 @@ namespace {
 void showCreatedWindow(Launcher& l, SplashShared& shared, WindowRef window, int showCommand) {
     // Under the lock, so that a hide on another thread comes either before (and the window is
     // never shown) or after (and hides it).
-    std::lock_guard<std::mutex> guard(shared.lock);
+    std::lock_guard<Mutex> guard(shared.lock);
     shared.window = window;
     if (shared.hidden) return;
     l.errorOwnerWindow = window;
@@ -27,7 +27,7 @@ void showCreatedWindow(Launcher& l, SplashShared& shared, WindowRef window, int 
 // Creates the window; nullptr when another thread claimed it before or creation failed.
 WindowRef createWindow(Launcher& l, SplashShared& shared) {
     {
-        std::lock_guard<std::mutex> guard(shared.lock);
+        std::lock_guard<Mutex> guard(shared.lock);
         if (shared.started) return nullptr;
         shared.started = true;
     }
@@ -38,7 +38,7 @@ WindowRef createWindow(Launcher& l, SplashShared& shared) {
 // Forgets the window whose thread ends: it goes with the thread, so it can neither be hidden
 // nor own error boxes any more.
 void forgetWindow(Launcher& l, SplashShared& shared, WindowRef window) {
-    std::lock_guard<std::mutex> guard(shared.lock);
+    std::lock_guard<Mutex> guard(shared.lock);
     if (shared.window == window) shared.window = nullptr;
     if (l.errorOwnerWindow == window) l.errorOwnerWindow = nullptr;
 }
@@ -46,13 +46,13 @@ void forgetWindow(Launcher& l, SplashShared& shared, WindowRef window) {
 // One tick of the poll, made only while the Launcher exists, with VM calls only while the VM
 // is not being destroyed.
 bool guardedTick(SplashShared& shared, SplashPoller& poller) {
-    std::lock_guard<std::mutex> use(shared.useLock);
+    std::lock_guard<Mutex> use(shared.useLock);
     return shared.launcher != nullptr && poller.tick(!shared.javaClosed);
 }
 
 // The splash thread: creates and shows the window, then polls until the splash ends.
 void splashThread(const std::shared_ptr<SplashShared>& shared, int showCommand) {
-    std::unique_lock<std::mutex> use(shared->useLock);
+    std::unique_lock<Mutex> use(shared->useLock);
     if (shared->launcher == nullptr) return;
     Launcher& l = *shared->launcher;
     l.log.message("Showing splash screen");
@@ -74,7 +74,7 @@ void hideWindow(Launcher& l, SplashShared& shared) {
     l.log.message("Hiding splash screen");
     WindowRef window = nullptr;
     {
-        std::lock_guard<std::mutex> guard(shared.lock);
+        std::lock_guard<Mutex> guard(shared.lock);
         const bool wasStarted = std::exchange(shared.started, true);
         shared.hidden = true;
         if (!wasStarted) return;
@@ -91,7 +91,7 @@ void hideWindow(Launcher& l, SplashShared& shared) {
 }  // namespace
 
 SplashState::~SplashState() {
-    std::lock_guard<std::mutex> use(shared->useLock);
+    std::lock_guard<Mutex> use(shared->useLock);
     shared->launcher = nullptr;
 }
 
@@ -111,7 +111,7 @@ void showSplash(Launcher& l, int showCommand) {
     }
     std::shared_ptr<SplashShared> shared = l.splash->shared;
     {
-        std::lock_guard<std::mutex> use(shared->useLock);
+        std::lock_guard<Mutex> use(shared->useLock);
         shared->launcher = &l;
     }
     l.log.message("Starting splash screen thread");
@@ -135,7 +135,7 @@ void hideSplash(Launcher& l) {
 
 void stopSplashJavaCalls(Launcher& l) {
     SplashShared& shared = *l.splash->shared;
-    std::lock_guard<std::mutex> use(shared.useLock);
+    std::lock_guard<Mutex> use(shared.useLock);
     shared.javaClosed = true;
 }
 
@@ -143,7 +143,7 @@ void setSplashStatusText(Launcher& l, const std::u16string& text) {
     SplashShared& shared = *l.splash->shared;
     WindowRef window = nullptr;
     {
-        std::lock_guard<std::mutex> guard(shared.lock);
+        std::lock_guard<Mutex> guard(shared.lock);
         if (!shared.started) return;
         window = shared.window;
     }

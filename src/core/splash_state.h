@@ -3,22 +3,22 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 
+#include "concurrency.h"
 #include "launcher.h"
 
 namespace zendra {
 
 // State of the splash that outlives the Launcher while a splash thread still runs.
 struct SplashShared {
-    std::mutex lock;                 // guards the fields below (never held across a window call)
+    Mutex lock;                 // guards the fields below (never held across a window call)
     bool started = false;            // splashStarted: a splash thread claimed the window, a hide came
                                      // first, or the runtime's library took the image
     bool hidden = false;             // a hide was asked for (window variant)
     WindowRef window = nullptr;      // the splash window while its thread runs
     void* libraryClose = nullptr;    // "SplashClose" of the runtime's splash library
 
-    std::mutex useLock;              // held while the splash thread uses the Launcher
+    Mutex useLock;              // held while the splash thread uses the Launcher
     Launcher* launcher = nullptr;    // cleared (under useLock) when the Launcher ends
     bool javaClosed = false;         // set (under useLock) before the VM is destroyed
 };

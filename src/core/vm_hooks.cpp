@@ -2,9 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <mutex>
 #include <utility>
 
+#include "concurrency.h"
 #include "errors.h"
 #include "paths.h"
 #include "property_ids.h"
@@ -17,7 +17,7 @@ constexpr std::size_t kKeptOutput = 8192;  // enough for the VM's few lines befo
 
 // The watched creation: one per process, as there is one VM.
 struct Watch {
-    std::mutex lock;
+    Mutex lock;
     Launcher* launcher = nullptr;  // set while a creation is watched
     std::string output;
 };
@@ -37,7 +37,7 @@ jint JNICALL vmPrint(FILE* stream, const char* format, va_list args) {
         std::fwrite(text.data(), 1, text.size(), out);
         std::fflush(out);
         Watch& w = watch();
-        std::lock_guard<std::mutex> guard(w.lock);
+        std::lock_guard<Mutex> guard(w.lock);
         if (w.launcher != nullptr && w.output.size() < kKeptOutput)
             w.output += text.substr(0, kKeptOutput - w.output.size());
         return static_cast<jint>(text.size());
@@ -55,7 +55,7 @@ void JNICALL vmAbort() {
         Launcher* l = nullptr;
         std::string output;
         {
-            std::lock_guard<std::mutex> guard(w.lock);
+            std::lock_guard<Mutex> guard(w.lock);
             l = std::exchange(w.launcher, nullptr);
             output = w.output;
         }
@@ -80,20 +80,20 @@ void addVmHooks(VmInitArgs& init) {
 
 VmCreationWatch::VmCreationWatch(Launcher& l) {
     Watch& w = watch();
-    std::lock_guard<std::mutex> guard(w.lock);
+    std::lock_guard<Mutex> guard(w.lock);
     w.launcher = &l;
     w.output.clear();
 }
 
 VmCreationWatch::~VmCreationWatch() {
     Watch& w = watch();
-    std::lock_guard<std::mutex> guard(w.lock);
+    std::lock_guard<Mutex> guard(w.lock);
     w.launcher = nullptr;
 }
 
 std::string VmCreationWatch::output() const {
     Watch& w = watch();
-    std::lock_guard<std::mutex> guard(w.lock);
+    std::lock_guard<Mutex> guard(w.lock);
     return w.output;
 }
 

@@ -1,9 +1,8 @@
 #include "service_runtime.h"
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
+#include "concurrency.h"
 #include "property_ids.h"
 
 namespace zendra::service {
@@ -190,14 +189,14 @@ private:
     const ArgumentList& arguments_;
     std::string name_;
 
-    std::mutex lock_;  // guards the status record, the worker and the shutdown flags
+    Mutex lock_;  // guards the status record, the worker and the shutdown flags
     ServiceStatus status_;
     std::unique_ptr<WorkerProcess> worker_;
     bool shutdownRequested_ = false;
     bool shutdownSent_ = false;
 
-    std::mutex endLock_;
-    std::condition_variable ended_;
+    Mutex endLock_;
+    ConditionVariable ended_;
     bool mainActive_ = false;
 };
 

@@ -5,12 +5,10 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <string_view>
-#include <thread>
 
+#include "concurrency.h"
 #include "errors.h"
 #include "jvm_loader.h"
 #include "packed_runtime.h"
@@ -33,17 +31,14 @@ std::string inWorkingDirectory(Launcher& l, const char* name) {
 class UnpackingProgress {
 public:
     UnpackingProgress(InstallerProgress& dialog, std::uint32_t extractionMs) {
-        thread_ = std::thread([this, &dialog, step = std::chrono::milliseconds(extractionMs / 10)] {
-            try {
-                run(dialog, step);
-            } catch (...) {
-                // the bar just stops
-            }
-        });
+        // Without a thread the bar just stays where it is.
+        static_cast<void>(thread_.start([this, &dialog, step = std::chrono::milliseconds(extractionMs / 10)] {
+            run(dialog, step);  // an exception only stops the bar
+        }));
     }
     ~UnpackingProgress() {
         {
-            std::lock_guard<std::mutex> guard(lock_);
+            std::lock_guard<Mutex> guard(lock_);
             done_ = true;
         }
         wake_.notify_all();
@@ -55,7 +50,7 @@ public:
 private:
     void run(InstallerProgress& dialog, std::chrono::milliseconds step) {
         int position = 200;
-        std::unique_lock<std::mutex> guard(lock_);
+        std::unique_lock<Mutex> guard(lock_);
         while (position < 300) {
             if (wake_.wait_for(guard, step, [this] { return done_; })) return;
             position += 10;
@@ -63,10 +58,10 @@ private:
         }
     }
 
-    std::mutex lock_;
-    std::condition_variable wake_;
+    Mutex lock_;
+    ConditionVariable wake_;
     bool done_ = false;
-    std::thread thread_;
+    Thread thread_;
 };
 
 // Restores the packed jars of the runtime in "jre" (or one level deeper, "jre\\jre").

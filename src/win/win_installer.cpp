@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include <memory>
-#include <thread>
 
+#include "concurrency.h"
 #include "handles.h"
 #include "text_codec.h"
 
@@ -73,16 +73,17 @@ struct DialogSession {
     std::shared_ptr<WinProgressDialog> dialog;
 };
 
-// Starts the work on its own thread; the dialog ends when the work returns.
-void startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_ptr<WinProgressDialog> dialog) {
-    std::thread([window, work = plan.work, dialog] {
+// Starts the work on its own thread; the dialog ends when the work returns. False when no
+// thread could be made.
+bool startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_ptr<WinProgressDialog> dialog) {
+    return startDetachedThread([window, work = plan.work, dialog] {
         try {
             if (work) work(*dialog);
         } catch (...) {
             // Nothing to report to; the dialog still ends.
         }
         ::PostMessageW(window, kWorkDone, 0, 0);
-    }).detach();
+    });
 }
 
 INT_PTR initialise(HWND window, DialogSession& session) {
@@ -94,7 +95,8 @@ INT_PTR initialise(HWND window, DialogSession& session) {
     setDlgItemTextWide(window, kTextId, plan.text);
     setWindowTextWide(window, plan.title);
     setDlgItemTextWide(window, IDCANCEL, plan.cancel);
-    startWork(window, plan, session.dialog);
+    // Without its work the dialog would wait for ever: it ends as a failed one.
+    if (!startWork(window, plan, session.dialog)) ::EndDialog(window, -1);
     return TRUE;
 }
 
@@ -187,14 +189,11 @@ bool WinInstallerUi::askWarning(const std::u16string& text, const std::u16string
 }
 
 void WinInstallerUi::startWatcherThread(std::function<void()> work) {
-    std::thread([work = std::move(work)] {
+    // A watcher has nobody to report to: its exceptions end it, and without a thread there is none.
+    static_cast<void>(startDetachedThread([work = std::move(work)] {
         ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
-        try {
-            work();
-        } catch (...) {
-            // A watcher has nobody to report to.
-        }
-    }).detach();
+        work();
+    }));
 }
 
 }  // namespace zendra::win

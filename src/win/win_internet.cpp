@@ -1,8 +1,8 @@
 #include "win_internet.h"
 
-#include <mutex>
 #include <string>
 
+#include "concurrency.h"
 #include "handles.h"
 // After win32.h (through handles.h): the types and constants of the Internet client.
 #include <wininet.h>
@@ -21,7 +21,7 @@ struct Wininet {
 };
 
 Wininet api;  // filled once by load(), read-only afterwards
-std::once_flag loadOnce;
+OnceFlag loadOnce;
 setup::InternetLoad loadResult = setup::InternetLoad::NoLibrary;
 
 // Handles of the Internet client, closed with its own InternetCloseHandle.
@@ -114,7 +114,7 @@ private:
 }  // namespace
 
 setup::InternetLoad WinInternetClient::load() {
-    std::call_once(loadOnce, [] { loadResult = loadApi(); });
+    callOnce(loadOnce, [] { loadResult = loadApi(); });
     return loadResult;
 }
 

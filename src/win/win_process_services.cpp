@@ -1,7 +1,6 @@
 #include "win_process_services.h"
 
 #include <cstdlib>
-#include <mutex>
 #include <vector>
 
 #include "exit_handlers.h"

@@ -1,10 +1,9 @@
 #include "win_splash.h"
 
-#include <process.h>
-
 #include <memory>
 #include <utility>
 
+#include "concurrency.h"
 #include "handles.h"
 #include "splash_layout.h"
 #include "win32.h"
@@ -325,25 +324,10 @@ bool safeTick(const std::function<bool()>& tick) {
     }
 }
 
-// Entry of a thread started by startThread: takes over the body and runs it.
-unsigned __stdcall threadEntry(void* parameter) {
-    std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
-    try {
-        (*body)();
-    } catch (...) {
-        // Nothing may leave a thread entry.
-    }
-    return 0;
-}
-
 }  // namespace
 
 bool WinSplashServices::startThread(std::function<void()> body) {
-    auto owned = std::make_unique<std::function<void()>>(std::move(body));
-    UniqueHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, threadEntry, owned.get(), 0, nullptr)));
-    if (!thread) return false;
-    static_cast<void>(owned.release());  // the thread owns it now
-    return true;
+    return startDetachedThread(std::move(body));
 }
 
 ScreenRect WinSplashServices::desktopRect() {

@@ -10,7 +10,7 @@ namespace zendra::win {
 // made. A splash window lives on the thread that made it, which runs its messages.
 class WinSplashServices final : public SplashServices {
 public:
-    // _beginthreadex with the default stack size; the body's exceptions end there.
+    // A detached thread with the default stack size; the body's exceptions end there.
     bool startThread(std::function<void()> body) override;
     // GetWindowRect of the desktop window.
     ScreenRect desktopRect() override;

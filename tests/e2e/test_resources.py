@@ -15,7 +15,7 @@ from harness import LAUNCHERS, PACKAGER, WINE, LauncherTestCase, wine_env
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PROBE_SOURCE = os.path.join(HERE, "..", "tools", "win", "resource_probe.c")
-MINGW_GCC = shutil.which("x86_64-w64-mingw32-gcc-posix")
+MINGW_GCC = shutil.which("x86_64-w64-mingw32-gcc-win32")
 
 
 def helper_path():

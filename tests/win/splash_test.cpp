@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <future>
 #include <stdexcept>
 #include <thread>
 
@@ -89,27 +88,26 @@ protected:
     }
     ~SplashWindowTest() override {
         stop = true;
-        if (loopDone.valid()) loopDone.wait_for(std::chrono::seconds(5));
+        if (looping) waitFor([this] { return loopEnded.load(); });
     }
     // Starts the window's thread and waits for the window.
     HWND start(int showCommand = SW_SHOWNORMAL) {
-        std::promise<WindowRef> created;
-        std::future<WindowRef> window = created.get_future();
-        loopDone = done.get_future();
-        const bool started = services.startThread([this, &created, showCommand] {
+        const bool started = services.startThread([this, showCommand] {
             loopThread = ::GetCurrentThreadId();
             const WindowRef w = services.createSplashWindow(layout);
-            created.set_value(w);
+            madeWindow = w;
+            windowMade = true;
             services.showWindow(w, showCommand);
             services.runMessageLoop(w, 100, [this] {
                 ++ticks;
                 return !stop;
             });
-            done.set_value();
+            loopEnded = true;
         });
         EXPECT_TRUE(started);
-        if (window.wait_for(std::chrono::seconds(5)) != std::future_status::ready) return nullptr;
-        return static_cast<HWND>(window.get());
+        looping = started;
+        if (!waitFor([this] { return windowMade.load(); })) return nullptr;
+        return static_cast<HWND>(madeWindow.load());
     }
 
     WinSplashServices services;
@@ -117,8 +115,10 @@ protected:
     std::atomic<bool> stop{false};
     std::atomic<int> ticks{0};
     std::atomic<DWORD> loopThread{0};
-    std::promise<void> done;
-    std::future<void> loopDone;
+    std::atomic<WindowRef> madeWindow{nullptr};
+    std::atomic<bool> windowMade{false};
+    std::atomic<bool> loopEnded{false};
+    bool looping = false;
 };
 
 TEST_F(SplashWindowTest, IsABorderlessPopupAtItsPlaceThatPaintsTheBitmap) {
@@ -152,7 +152,7 @@ TEST_F(SplashWindowTest, TimerTicksEveryHundredMillisecondsUntilTheTickSaysStop)
     EXPECT_GE(counted, 6);
     EXPECT_LE(counted, 12);
     stop = true;
-    ASSERT_EQ(loopDone.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_TRUE(waitFor([this] { return loopEnded.load(); }));
     EXPECT_FALSE(::IsWindow(window));  // gone with the loop
 }
 
@@ -189,13 +189,12 @@ TEST_F(SplashWindowTest, ShowCommandHideLeavesTheWindowInvisible) {
 
 TEST(SplashThreadTest, ExceptionsEndTheThreadOnly) {
     WinSplashServices services;
-    std::promise<void> reached;
-    auto future = reached.get_future();
+    std::atomic<bool> reached{false};
     ASSERT_TRUE(services.startThread([&reached] {
-        reached.set_value();
+        reached = true;
         throw std::runtime_error("thrown inside the thread");
     }));
-    EXPECT_EQ(future.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_TRUE(waitFor([&reached] { return reached.load(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the process lives on
     const RECT desktop = [] {
         RECT r{};

@@ -1,8 +1,8 @@
 // The report of std::terminate and of the C++ library's own error throws, in place of the library's
 // definitions of the same names. Linked into each launcher as an object file, these definitions win
 // over the library's, so that three heavy pieces stay out of the launchers: the demangler (the report
-// names the exception type as the compiler spells it), and the library's logic_error and
-// runtime_error families with the reference-counted strings they carry.
+// names the exception type as the compiler spells it), and the library's logic_error, runtime_error
+// and system_error families with the reference-counted strings they carry.
 //
 // The library throws those only for a broken precondition in the launcher's own code (an index past
 // an end, a string longer than memory): such an error ends the launcher with the same report an
@@ -16,6 +16,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "logger.h"
 #include "text_format.h"
 
 namespace {
@@ -78,6 +79,12 @@ void __throw_runtime_error(const char* what) { reportLibraryError("std::runtime_
 void __throw_range_error(const char* what) { reportLibraryError("std::range_error", what); }
 void __throw_overflow_error(const char* what) { reportLibraryError("std::overflow_error", what); }
 void __throw_underflow_error(const char* what) { reportLibraryError("std::underflow_error", what); }
+
+// std::unique_lock's misuse (no mutex, or one already held): the system_error and its error
+// categories would bring the library's string-carrying error classes back.
+void __throw_system_error(int code) {
+    reportLibraryError("std::system_error", zendra::formatText("error %d", code).c_str());
+}
 
 void __throw_out_of_range_fmt(const char* format, ...) {
     va_list args;

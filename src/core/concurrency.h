@@ -97,25 +97,6 @@ void callOnce(OnceFlag& flag, Function&& function) {
                  const_cast<void*>(static_cast<const void*>(&function)));
 }
 
-// A thread of its own running one callable; joined at the latest when this object ends.
-class Thread {
-public:
-    Thread() noexcept = default;
-    Thread(const Thread&) = delete;
-    Thread& operator=(const Thread&) = delete;
-    ~Thread() { join(); }
-    // Runs body on a new thread (an exception ends only the body); false when no thread
-    // could be made. Only once per object.
-    bool start(std::function<void()> body);
-    // Waits for the thread's end, when one was started and neither joined nor detached.
-    void join() noexcept;
-    // Lets the thread run on by itself.
-    void detach() noexcept;
-
-private:
-    void* handle_ = nullptr;  // the thread's HANDLE while it may be joined
-};
-
 }  // namespace zendra
 
 #else
@@ -136,6 +117,12 @@ void callOnce(OnceFlag& flag, Function&& function) {
     std::call_once(flag, std::forward<Function>(function));
 }
 
+}  // namespace zendra
+
+#endif
+
+namespace zendra {
+
 // A thread of its own running one callable; joined at the latest when this object ends.
 class Thread {
 public:
@@ -145,38 +132,44 @@ public:
     ~Thread() { join(); }
     // Runs body on a new thread (an exception ends only the body); false when no thread
     // could be made. Only once per object.
-    bool start(std::function<void()> body) {
-        try {
-            thread_ = std::thread([work = std::move(body)] {
-                try {
-                    work();
-                } catch (...) {
-                    // Nothing may leave a thread.
-                }
-            });
-            return true;
-        } catch (const std::system_error&) {
-            return false;
-        }
-    }
+    bool start(std::function<void()> body);
     // Waits for the thread's end, when one was started and neither joined nor detached.
-    void join() noexcept {
-        if (thread_.joinable()) thread_.join();
-    }
+    void join() noexcept;
     // Lets the thread run on by itself.
-    void detach() noexcept {
-        if (thread_.joinable()) thread_.detach();
-    }
+    void detach() noexcept;
 
 private:
+#if defined(_WIN32)
+    void* handle_ = nullptr;  // the thread's HANDLE while it may be joined
+#else
     std::thread thread_;
+#endif
 };
 
-}  // namespace zendra
+#if !defined(_WIN32)
+inline bool Thread::start(std::function<void()> body) {
+    try {
+        thread_ = std::thread([work = std::move(body)] {
+            try {
+                work();
+            } catch (...) {
+                // Nothing may leave a thread.
+            }
+        });
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
 
+inline void Thread::join() noexcept {
+    if (thread_.joinable()) thread_.join();
+}
+
+inline void Thread::detach() noexcept {
+    if (thread_.joinable()) thread_.detach();
+}
 #endif
-
-namespace zendra {
 
 // Runs body on a thread of its own that nobody waits for; false when no thread could be made.
 inline bool startDetachedThread(std::function<void()> body) {

@@ -1,7 +1,6 @@
 #include "text_format.h"
 
 #include <cstdio>
-#include <vector>
 
 namespace zendra {
 namespace {
@@ -62,34 +61,50 @@ std::string systemRuntimeFormat(std::string_view format) {
     return out;
 }
 
+namespace {
+
+// The formatted text in buffer and its length; -1 when it does not fit in `size` bytes with its
+// terminator. On Windows the system runtime's formatter (MinGW's C99 one is more than 20 KiB).
+int formatInto(char* buffer, std::size_t size, const char* format, va_list args) {
 #if defined(_WIN32)
-
-// The system runtime's formatter: the C99 one of the MinGW runtime is more than 20 KiB.
-std::string formatTextList(const char* format, va_list args) {
-    const std::string native = systemRuntimeFormat(format);
-    va_list measure;
-    va_copy(measure, args);
-    const int length = _vscprintf(native.c_str(), measure);
-    va_end(measure);
-    if (length <= 0) return {};
-    std::vector<char> text(static_cast<std::size_t>(length) + 1);
-    const int written = _vsnprintf(text.data(), text.size(), native.c_str(), args);
-    return std::string(text.data(), static_cast<std::size_t>(written < 0 ? 0 : written));
-}
-
+    const int length = _vsnprintf(buffer, size, format, args);
 #else
-
-std::string formatTextList(const char* format, va_list args) {
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0) return {};
-    std::vector<char> text(static_cast<std::size_t>(length) + 1);
-    std::vsnprintf(text.data(), text.size(), format, args);
-    return std::string(text.data(), static_cast<std::size_t>(length));
+    const int length = std::vsnprintf(buffer, size, format, args);
+#endif
+    return length >= 0 && static_cast<std::size_t>(length) < size ? length : -1;
 }
 
+// The length of the formatted text; negative when it cannot be formatted.
+int measure(const char* format, va_list args) {
+#if defined(_WIN32)
+    return _vscprintf(format, args);
+#else
+    return std::vsnprintf(nullptr, 0, format, args);
 #endif
+}
+
+}  // namespace
+
+std::string formatTextList(const char* format, va_list args) {
+#if defined(_WIN32)
+    const std::string native = systemRuntimeFormat(format);
+    format = native.c_str();
+#endif
+    // One pass for the usual short line; a long one is measured first.
+    char small[512];
+    va_list attempt;
+    va_copy(attempt, args);
+    const int fitted = formatInto(small, sizeof small, format, attempt);
+    va_end(attempt);
+    if (fitted >= 0) return std::string(small, static_cast<std::size_t>(fitted));
+    va_list measured;
+    va_copy(measured, args);
+    const int length = measure(format, measured);
+    va_end(measured);
+    if (length <= 0) return {};
+    std::string text(static_cast<std::size_t>(length), '\0');
+    formatInto(text.data(), text.size() + 1, format, args);  // the terminator goes where the string keeps its own
+    return text;
+}
 
 }  // namespace zendra

@@ -62,7 +62,7 @@ void DiagnosticLog::initialise() {
         os.process.atNormalExit([state = state_] { state->deleteUnlessKept(); });
     }
     std::uint32_t code = 0;
-    if (auto name = tempName(); name && os.fs.createWrite(*name, code)) {
+    if (auto name = claimTempName()) {
         s.path = *name;
     } else {
         s.path = os.paths().windows ? std::string(kFallbackPath) : std::string(os.paths().defaultTempDirectory) + "qln_nlog";
@@ -74,7 +74,7 @@ void DiagnosticLog::initialise() {
                                   ctimeText(os.clock.now()).c_str()));
 }
 
-std::optional<std::string> DiagnosticLog::tempName() {
+std::optional<std::string> DiagnosticLog::claimTempName() {
     Platform& os = state_->os;
     const PathConventions& conv = os.paths();
     std::string dir(conv.defaultTempDirectory);
@@ -85,8 +85,11 @@ std::optional<std::string> DiagnosticLog::tempName() {
     }
     if (dir.back() != '\\' && dir.back() != '/') dir += conv.separator;
     for (int counter = 1; counter < 100000; ++counter) {
+        // Created in one step, so that launchers starting together never share a name.
         std::string candidate = dir + "qln_nlog_" + std::to_string(counter);
-        if (!os.fs.find(candidate)) return candidate;
+        std::uint32_t code = 0;
+        if (os.fs.createNew(candidate, code)) return candidate;
+        if (!os.fs.find(candidate)) return std::nullopt;
     }
     return std::nullopt;
 }

@@ -44,7 +44,8 @@ private:
     };
 
     void initialise();
-    std::optional<std::string> tempName();
+    // Creates the first free numbered log file in the temporary directory; its name, or nullopt.
+    std::optional<std::string> claimTempName();
 
     LogPolicy policy_;
     bool initialised_ = false;

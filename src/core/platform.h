@@ -66,6 +66,9 @@ public:
     virtual std::unique_ptr<File> openRead(const std::string& path, std::uint32_t& error) = 0;
     // Creates or truncates a file for writing, not shared.
     virtual std::unique_ptr<File> createWrite(const std::string& path, std::uint32_t& error) = 0;
+    // Creates a file for writing only when nothing of that name exists yet, in one step that
+    // concurrent processes cannot both win; not shared.
+    virtual std::unique_ptr<File> createNew(const std::string& path, std::uint32_t& error) = 0;
     // Opens (creating when missing) a file for appending text.
     virtual std::unique_ptr<File> openAppend(const std::string& path, std::uint32_t& error) = 0;
     // A file-system search for exactly this path (no wildcards expected).

@@ -64,6 +64,10 @@ std::unique_ptr<File> PosixFileSystem::createWrite(const std::string& path, std:
     return openFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, error);
 }
 
+std::unique_ptr<File> PosixFileSystem::createNew(const std::string& path, std::uint32_t& error) {
+    return openFile(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, error);
+}
+
 std::unique_ptr<File> PosixFileSystem::openAppend(const std::string& path, std::uint32_t& error) {
     return openFile(path, O_WRONLY | O_CREAT | O_APPEND, error);
 }

@@ -22,6 +22,8 @@ public:
     // open(O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW), mode 0666 less the umask: a link
     // planted in the file's place is refused, never written through.
     std::unique_ptr<File> createWrite(const std::string& path, std::uint32_t& error) override;
+    // As createWrite, with O_EXCL instead of O_TRUNC.
+    std::unique_ptr<File> createNew(const std::string& path, std::uint32_t& error) override;
     // open(O_WRONLY | O_CREAT | O_APPEND), mode 0666 less the umask.
     std::unique_ptr<File> openAppend(const std::string& path, std::uint32_t& error) override;
     // lstat of the path: its last component, directory flag and write time.

@@ -87,6 +87,12 @@ std::unique_ptr<File> WinFileSystem::createWrite(const std::string& path, std::u
     return std::make_unique<HandleFile>(std::move(handle));
 }
 
+std::unique_ptr<File> WinFileSystem::createNew(const std::string& path, std::uint32_t& error) {
+    UniqueHandle handle = openHandle(path, GENERIC_WRITE, 0, CREATE_NEW, error);
+    if (!handle) return nullptr;
+    return std::make_unique<HandleFile>(std::move(handle));
+}
+
 std::unique_ptr<File> WinFileSystem::openAppend(const std::string& path, std::uint32_t& error) {
     UniqueHandle handle =
         openHandle(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS, error);

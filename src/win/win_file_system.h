@@ -15,6 +15,8 @@ public:
     std::unique_ptr<File> openRead(const std::string& path, std::uint32_t& error) override;
     // Creates or truncates a file for writing.
     std::unique_ptr<File> createWrite(const std::string& path, std::uint32_t& error) override;
+    // Creates a file that does not exist yet.
+    std::unique_ptr<File> createNew(const std::string& path, std::uint32_t& error) override;
     // Opens or creates a file for appending text with CR LF line ends.
     std::unique_ptr<File> openAppend(const std::string& path, std::uint32_t& error) override;
     // The first entry a search for path finds.

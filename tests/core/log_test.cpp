@@ -63,11 +63,16 @@ TEST_F(LogTest, HeaderThenEmptyLineThenOneLinePerCall) {
 TEST_F(LogTest, SwitchRequestsTheLogAndNamesSkipExistingFiles) {
     sys.fs.addFile("c:\\tmp\\qln_nlog_1", "old");
     sys.fs.addFile("c:\\tmp\\qln_nlog_2", "old");
+    // Another launcher takes the third name just as this one would create it.
+    sys.fs.beforeCreate = [this](const std::string& path) {
+        if (path == "c:\\tmp\\qln_nlog_3" && !sys.fs.exists(path)) sys.fs.addFile(path, "other");
+    };
     DiagnosticLog log(sys.platform, LogPolicy::OnRequest);
     log.setSwitchGiven();
     log.message("x");
-    EXPECT_EQ(log.getLogFilePath(), "c:\\tmp\\qln_nlog_3");
+    EXPECT_EQ(log.getLogFilePath(), "c:\\tmp\\qln_nlog_4");
     EXPECT_EQ(sys.fs.content("c:\\tmp\\qln_nlog_1"), "old");
+    EXPECT_EQ(sys.fs.content("c:\\tmp\\qln_nlog_3"), "other");
 }
 
 TEST_F(LogTest, MissingTmpDirectoryFallsBackToDriveC) {

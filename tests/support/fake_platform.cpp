@@ -9,6 +9,7 @@ namespace {
 constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kPathNotFound = 3;
 constexpr std::uint32_t kAccessDenied = 5;
+constexpr std::uint32_t kFileExists = 80;
 constexpr std::uint32_t kAlreadyExists = 183;
 constexpr std::uint32_t kDiskFull = 112;
 
@@ -155,7 +156,21 @@ std::unique_ptr<File> FakeFileSystem::openRead(const std::string& path, std::uin
     return std::make_unique<FakeFile>(it->second.content, false);
 }
 
+std::unique_ptr<File> FakeFileSystem::createNew(const std::string& path, std::uint32_t& error) {
+    if (beforeCreate) beforeCreate(path);
+    if (exists(path)) {
+        error = kFileExists;
+        return nullptr;
+    }
+    return makeFile(path, error);
+}
+
 std::unique_ptr<File> FakeFileSystem::createWrite(const std::string& path, std::uint32_t& error) {
+    if (beforeCreate) beforeCreate(path);
+    return makeFile(path, error);
+}
+
+std::unique_ptr<File> FakeFileSystem::makeFile(const std::string& path, std::uint32_t& error) {
     const std::string full = normalise(path, currentDirectory);
     const std::string key = lower(full);
     if (unwritableFiles.count(key)) {
@@ -175,7 +190,7 @@ std::unique_ptr<File> FakeFileSystem::createWrite(const std::string& path, std::
 std::unique_ptr<File> FakeFileSystem::openAppend(const std::string& path, std::uint32_t& error) {
     const std::string full = normalise(path, currentDirectory);
     const std::string key = lower(full);
-    if (!nodes_.count(key) || unwritableFiles.count(key)) return createWrite(path, error);
+    if (!nodes_.count(key) || unwritableFiles.count(key)) return makeFile(path, error);
     if (nodes_[key].isDirectory) {
         error = kAccessDenied;
         return nullptr;

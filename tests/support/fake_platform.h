@@ -36,6 +36,7 @@ public:
     FakeFileSystem();
     std::unique_ptr<File> openRead(const std::string& path, std::uint32_t& error) override;
     std::unique_ptr<File> createWrite(const std::string& path, std::uint32_t& error) override;
+    std::unique_ptr<File> createNew(const std::string& path, std::uint32_t& error) override;
     std::unique_ptr<File> openAppend(const std::string& path, std::uint32_t& error) override;
     std::optional<FileEntry> find(const std::string& path) override;
     std::vector<FileEntry> list(const std::string& pattern) override;
@@ -79,8 +80,13 @@ public:
     std::map<std::string, int> busyFiles;   // lower-case path -> deletions that still fail (error 32)
     std::set<std::string> devices;          // lower-case paths that exist but are no regular files
     std::vector<std::string> searchDirectories;  // what searchPath looks through, in order
+    // Called with the path at the start of each creation: another process acting meanwhile.
+    std::function<void(const std::string&)> beforeCreate;
 
 private:
+    // Creates or truncates a file.
+    std::unique_ptr<File> makeFile(const std::string& path, std::uint32_t& error);
+
     std::map<std::string, FakeNode> nodes_;  // key: lower-case normalised path
     int tempCounter_ = 0;
 };

@@ -33,6 +33,7 @@ std::vector<std::string> splitNames(const std::string& list) {
 std::vector<std::uint8_t> readEntry(RecordReader& reader, MemoryFile& file, const std::string& name,
                                     std::vector<std::string>& notes) {
     const std::int64_t length = reader.readLong();
+    if (reader.failed()) throw PackError(std::string("included file data damaged: ") + reader.failure());
     if (length <= 0) {
         if (length < 0) notes.push_back("note: included file \"" + name + "\" has length " +
                                         std::to_string(length) + " and is read as empty");
@@ -89,23 +90,15 @@ PackageDump readPackage(std::span<const std::uint8_t> bytes) {
     NullLogger log;
     RecordReader reader(file, log);
     PackageDump dump;
-    RecordHead head;
-    try {
-        dump.recordOffset = reader.seekToAppendedData();
-        head = reader.readHead();
-        dump.package.languages = reader.readLanguageBlocks();
-    } catch (const RecordError& e) {
-        throw PackError(std::string("no valid configuration record: ") + e.what());
-    }
+    dump.recordOffset = reader.seekToAppendedData();
+    RecordHead head = reader.readHead();
+    dump.package.languages = reader.readLanguageBlocks();
+    if (reader.failed()) throw PackError(std::string("no valid configuration record: ") + reader.failure());
     dump.dataOffset = reader.position();
     dump.package.integrityFlag = head.integrityFlag;
     dump.package.strings = std::move(head.strings);
     dump.package.messages = std::move(head.messages);
-    try {
-        readIncludedFiles(reader, file, dump);
-    } catch (const RecordError& e) {
-        throw PackError(std::string("included file data damaged: ") + e.what());
-    }
+    readIncludedFiles(reader, file, dump);
     dump.endOffset = reader.position();
     dump.integrity = checkIntegrity(bytes, head, dump.recordOffset);
     if (dump.endOffset < bytes.size()) {

@@ -143,12 +143,9 @@ int copyDescrambled(Launcher& l, File& source, File& target, std::int64_t count,
 }
 
 int extractIncludedFile(Launcher& l, File& source, const std::string& target) {
-    std::int64_t length = 0;
-    try {
-        length = RecordReader(source, l.log).readLong();
-    } catch (const RecordError& e) {
-        fatalMessage(l, e.what());
-    }
+    RecordReader reader(source, l.log);
+    const std::int64_t length = reader.readLong();
+    if (reader.failed()) fatalMessage(l, reader.failure());
     l.log.message("extracting %s (size: %lld)", target.c_str(), static_cast<long long>(length));
     if (length <= 0) return 0;
     std::uint32_t code = 0;

@@ -25,16 +25,21 @@ void takeLogSwitch(Launcher& l, ArgumentList& args) {
     }
 }
 
-void readRecord(Launcher& l, File& file, const ArgumentList* args) {
+// Reads the record into the store; the failure text of a damaged record, else nullptr.
+const char* readRecord(Launcher& l, File& file, const ArgumentList* args) {
     RecordReader reader(file, l.log);
     reader.seekToAppendedData();
     RecordHead head = reader.readHead();
+    if (reader.failed()) return reader.failure();
     for (auto& [id, value] : head.strings) l.store.setProperty(id, std::move(value));
     for (auto& [id, value] : head.messages) l.store.setMessage(id, std::move(value));
     LocaleFacts facts{l.os.process.userDefaultLcid(), l.os.process.userDefaultUiLanguage()};
     l.language = selectLanguage(args, facts, l.log);
-    l.store.applyLanguageBlocks(reader.readLanguageBlocks(), l.language.code);
+    const std::vector<LanguageBlock> blocks = reader.readLanguageBlocks();
+    if (reader.failed()) return reader.failure();
+    l.store.applyLanguageBlocks(blocks, l.language.code);
     l.store.configurationEndPosition = static_cast<std::uint32_t>(reader.position());
+    return nullptr;
 }
 
 void changeWorkingDirectory(Launcher& l) {
@@ -79,11 +84,7 @@ std::int32_t loadConfiguration(Launcher& l, const ArgumentList* args) {
         l.log.error("Could not open %s", path.c_str());
         fatalMessage(l, "Error opening media file. Please move this file to an ascii-only path like c:\\");
     }
-    try {
-        readRecord(l, *file, args);
-    } catch (const RecordError& e) {
-        fatalMessage(l, e.what());
-    }
+    if (const char* failure = readRecord(l, *file, args)) fatalMessage(l, failure);
     file.reset();
     const std::int32_t type = l.store.getIntProperty(prop::launcherType);
     if (type != 1 && type != 5) l.errorDisplayMode = false;

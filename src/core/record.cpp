@@ -76,13 +76,22 @@ std::uint64_t littleEndian(const std::uint8_t* bytes, std::size_t count) {
 
 RecordReader::RecordReader(File& file, Logger& log) : file_(file), log_(log) {}
 
-void RecordReader::positionAt(std::int64_t offset, const char* failure) {
+void RecordReader::fail(const char* text) {
+    if (failure_ == nullptr) failure_ = text;
+}
+
+bool RecordReader::positionAt(std::int64_t offset, const char* failure) {
+    if (failed()) return false;
     // Offsets of the walk are 32-bit; anything else cannot lie in a launcher file.
-    if (!fitsOffset(offset)) throw RecordError(failure);
-    if (!file_.seek(static_cast<std::uint64_t>(offset))) throw RecordError(failure);
+    if (!fitsOffset(offset) || !file_.seek(static_cast<std::uint64_t>(offset))) {
+        fail(failure);
+        return false;
+    }
+    return true;
 }
 
 std::uint64_t RecordReader::seekToAppendedData() {
+    if (failed()) return 0;
     return startsWithElfMagic() ? seekBehindElf() : seekBehindPe();
 }
 
@@ -98,19 +107,22 @@ std::uint64_t RecordReader::seekBehindPe() {
     const std::int64_t pe = readInt();
     positionAt(pe + 6, kShortFailure);
     const std::int16_t sections = readShort();
+    if (failed()) return 0;
     log_.message("number of sections: %d", sections);
     positionAt(pe + 20, kShortFailure);
     const std::int16_t optionalSize = readShort();
+    if (failed()) return 0;
     log_.message("size of optional headers: %d", optionalSize);
     const std::int64_t lastHeader = pe + optionalSize + 40 * std::int64_t{sections} - 16;
     log_.message("resSectionTableStart: %d", static_cast<int>(static_cast<std::int32_t>(lastHeader)));
     positionAt(lastHeader + 16, kIntFailure);
     const std::int32_t rawSize = readInt();
     const std::int32_t rawOffset = readInt();
+    if (failed()) return 0;
     log_.message("rawDataSize: %d, rawDataOffset: %d", rawSize, rawOffset);
     const std::int64_t start = std::int64_t{rawOffset} + rawSize;
     // The first read at the record is its magic, a readInt.
-    positionAt(start, kIntFailure);
+    if (!positionAt(start, kIntFailure)) return 0;
     return static_cast<std::uint64_t>(start);
 }
 
@@ -127,8 +139,8 @@ std::int64_t RecordReader::elfSectionDataEnd(bool wide, std::int64_t header) {
     const std::int64_t offset = readElfWord(wide);
     const std::int64_t size = readElfWord(wide);
     // Data reaching past 32-bit offsets leaves the record where the launcher cannot seek.
-    if (!fitsOffset(offset) || !fitsOffset(size)) throw RecordError(kIntFailure);
-    return offset + size;
+    if (!fitsOffset(offset) || !fitsOffset(size)) fail(kIntFailure);
+    return failed() ? 0 : offset + size;
 }
 
 std::optional<std::int64_t> RecordReader::elfDataEndFromTable(bool wide, std::int64_t table, int count,
@@ -151,7 +163,10 @@ std::optional<std::int64_t> RecordReader::elfDataEndFromTable(bool wide, std::in
         const std::uint64_t size = littleEndian(header + fields.dataOffset + static_cast<std::int64_t>(word), word);
         // Data reaching past 32-bit offsets leaves the record where the launcher cannot seek.
         const std::uint64_t limit = std::numeric_limits<std::uint32_t>::max();
-        if (offset > limit || size > limit) throw RecordError(kIntFailure);
+        if (offset > limit || size > limit) {
+            fail(kIntFailure);
+            return std::nullopt;
+        }
         dataEnd = std::max(dataEnd, static_cast<std::int64_t>(offset + size));
     }
     return dataEnd;
@@ -162,9 +177,11 @@ std::uint64_t RecordReader::seekBehindElf() {
     const auto ident = static_cast<std::uint16_t>(readShort());
     const int elfClass = ident & 0xFF;
     const int encoding = ident >> 8;
+    if (failed()) return 0;
     log_.message("ELF class: %d, data encoding: %d", elfClass, encoding);
     if ((elfClass != kElfClass32 && elfClass != kElfClass64) || encoding != kElfLittleEndian) {
-        throw RecordError(kMagicFailure);
+        fail(kMagicFailure);
+        return 0;
     }
     const bool wide = elfClass == kElfClass64;
     const ElfFields fields = elfFields(wide);
@@ -173,74 +190,85 @@ std::uint64_t RecordReader::seekBehindElf() {
     positionAt(fields.entrySize, kShortFailure);
     const auto entrySize = static_cast<std::uint16_t>(readShort());
     const auto count = static_cast<std::uint16_t>(readShort());
+    if (failed()) return 0;
     log_.message("number of sections: %d", count);
     log_.message("size of section headers: %d", entrySize);
     log_.message("sectionTableStart: %lld", static_cast<long long>(table));
-    if (count > 0 && entrySize < fields.headerSize) throw RecordError(kMagicFailure);
-    if (!fitsOffset(table)) throw RecordError(kIntFailure);
+    if (count > 0 && entrySize < fields.headerSize) fail(kMagicFailure);
+    if (!fitsOffset(table)) fail(kIntFailure);
+    if (failed()) return 0;
     // One read of the whole table on every start; the field-by-field walk, with its failure
     // texts, only for a table that does not lie inside the file.
     std::optional<std::int64_t> dataEnd = elfDataEndFromTable(wide, table, count, entrySize);
     if (!dataEnd) {
         dataEnd = 0;
-        for (std::int64_t i = 0; i < count; ++i)
+        for (std::int64_t i = 0; i < count && !failed(); ++i)
             dataEnd = std::max(*dataEnd, elfSectionDataEnd(wide, table + i * entrySize));
     }
+    if (failed()) return 0;
     const std::int64_t tableEnd = table + std::int64_t{count} * entrySize;
     log_.message("sectionTableEnd: %lld, sectionDataEnd: %lld", static_cast<long long>(tableEnd),
                  static_cast<long long>(*dataEnd));
     const std::int64_t start = std::max(tableEnd, *dataEnd);
     // The first read at the record is its magic, a readInt.
-    positionAt(start, kIntFailure);
+    if (!positionAt(start, kIntFailure)) return 0;
     return static_cast<std::uint64_t>(start);
 }
 
 std::int16_t RecordReader::readShort() {
+    if (failed()) return 0;
     std::uint8_t bytes[2];
     IoResult result = readFully(file_, bytes, sizeof bytes);
     if (result.bytes < sizeof bytes) {
         log_.message("error %d\n", static_cast<int>(result.error));
-        throw RecordError(kShortFailure);
+        fail(kShortFailure);
+        return 0;
     }
     return static_cast<std::int16_t>(littleEndian(bytes, sizeof bytes));
 }
 
 std::int32_t RecordReader::readInt() {
+    if (failed()) return 0;
     std::uint8_t bytes[4];
     IoResult result = readFully(file_, bytes, sizeof bytes);
     if (result.bytes < sizeof bytes) {
         log_.message("error %d %d\n", static_cast<int>(result.error), static_cast<int>(result.bytes));
-        throw RecordError(kIntFailure);
+        fail(kIntFailure);
+        return 0;
     }
     return static_cast<std::int32_t>(littleEndian(bytes, sizeof bytes));
 }
 
 std::int64_t RecordReader::readLong() {
+    if (failed()) return 0;
     std::uint8_t bytes[8];
     IoResult result = readFully(file_, bytes, sizeof bytes);
     if (result.bytes < sizeof bytes) {
         log_.message("error %d\n", static_cast<int>(result.error));
-        throw RecordError(kLongFailure);
+        fail(kLongFailure);
+        return 0;
     }
     return static_cast<std::int64_t>(littleEndian(bytes, sizeof bytes));
 }
 
 std::vector<std::uint8_t> RecordReader::readPayload(std::int32_t length, const char* failure) {
-    if (length < 0) throw RecordError(failure);
-    const auto wanted = static_cast<std::size_t>(length);
+    if (failed()) return {};
+    bool fits = length >= 0;
+    const auto wanted = static_cast<std::size_t>(fits ? length : 0);
     if (const std::optional<std::uint64_t> total = file_.size()) {
         const std::uint64_t at = file_.position();
-        if (at > *total || wanted > *total - at) throw RecordError(failure);
+        fits = fits && at <= *total && wanted <= *total - at;
     }
     std::vector<std::uint8_t> data;
-    while (data.size() < wanted) {
+    while (fits && data.size() < wanted) {
         const std::size_t slice = std::min(kSlice, wanted - data.size());
         const std::size_t before = data.size();
         data.resize(before + slice);
-        IoResult result = readFully(file_, data.data() + before, slice);
-        if (result.bytes < slice) throw RecordError(failure);
+        fits = readFully(file_, data.data() + before, slice).bytes == slice;
     }
-    return data;
+    if (fits) return data;
+    fail(failure);
+    return {};
 }
 
 std::string RecordReader::readString() {
@@ -251,7 +279,7 @@ std::string RecordReader::readString() {
 
 std::u16string RecordReader::readWString() {
     const std::int32_t length = readInt();
-    if (length % 2 != 0) throw RecordError(kWStringFailure);
+    if (length % 2 != 0) fail(kWStringFailure);
     std::vector<std::uint8_t> data = readPayload(length, kWStringFailure);
     std::u16string text(data.size() / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -261,37 +289,40 @@ std::u16string RecordReader::readWString() {
 }
 
 RecordHead RecordReader::readHead() {
-    if (static_cast<std::uint32_t>(readInt()) != kRecordMagic) throw RecordError(kMagicFailure);
+    if (static_cast<std::uint32_t>(readInt()) != kRecordMagic) fail(kMagicFailure);
+    if (failed()) return {};
     RecordHead head;
     head.integrityFlag = readInt();
     head.checksum = static_cast<std::uint32_t>(readInt());
     head.coveredLength = readLong();
     const std::int32_t stringCount = readInt();
-    for (std::int32_t i = 0; i < stringCount; ++i) {
+    for (std::int32_t i = 0; i < stringCount && !failed(); ++i) {
         const std::int32_t id = readInt();
         head.strings.emplace_back(id, readString());
     }
     const std::int32_t messageCount = readInt();
-    for (std::int32_t i = 0; i < messageCount; ++i) {
+    for (std::int32_t i = 0; i < messageCount && !failed(); ++i) {
         const std::int32_t id = readInt();
         head.messages.emplace_back(id, readWString());
     }
+    if (failed()) return {};
     return head;
 }
 
 std::vector<LanguageBlock> RecordReader::readLanguageBlocks() {
     std::vector<LanguageBlock> blocks;
     const std::int32_t blockCount = readInt();
-    for (std::int32_t b = 0; b < blockCount; ++b) {
+    for (std::int32_t b = 0; b < blockCount && !failed(); ++b) {
         LanguageBlock block;
         block.key = readString();
         const std::int32_t entryCount = readInt();
-        for (std::int32_t i = 0; i < entryCount; ++i) {
+        for (std::int32_t i = 0; i < entryCount && !failed(); ++i) {
             const std::int32_t id = readInt();
             block.messages.emplace_back(id, readWString());
         }
         blocks.push_back(std::move(block));
     }
+    if (failed()) return {};
     return blocks;
 }
 

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,18 +16,6 @@ namespace zendra {
 
 // First field of every record (on disk: D5 13 E4 E8).
 inline constexpr std::uint32_t kRecordMagic = 0xE8E413D5u;
-
-// A record that cannot be read; what() is the fixed text shown to the user
-// ("Internal Error: magic", "Internal Error: readInt", ...). The text is a static string: the
-// error copies nothing, so the launchers need none of the library's string-carrying errors.
-class RecordError : public std::exception {
-public:
-    explicit RecordError(const char* text) noexcept : text_(text) {}
-    const char* what() const noexcept override { return text_; }
-
-private:
-    const char* text_;
-};
 
 // Fields 1 to 8 of the record, in record order (duplicates kept).
 struct RecordHead {
@@ -46,7 +33,9 @@ struct LanguageBlock {
 };
 
 // Reads the record's primitives from an open file, never past the file's data.
-// Every failure throws RecordError with the fixed text for that primitive.
+// The first failure sticks: it keeps the fixed text shown to the user ("Internal Error: magic",
+// "Internal Error: readInt", ...), and from then on every read returns 0 or an empty value
+// without touching the file, so callers check failed() once after a group of reads.
 class RecordReader {
 public:
     // Reads from file, logging the header walk and short reads to log.
@@ -69,9 +58,16 @@ public:
     std::vector<LanguageBlock> readLanguageBlocks();
     // The current file offset.
     std::uint64_t position();
+    // The fixed text of the first failure; nullptr while every read succeeded.
+    const char* failure() const { return failure_; }
+    // Whether a read has failed.
+    bool failed() const { return failure_ != nullptr; }
 
 private:
-    void positionAt(std::int64_t offset, const char* failure);
+    // Keeps text unless an earlier failure is kept already.
+    void fail(const char* text);
+    // Seeks to offset; false (with failure kept) when it cannot.
+    bool positionAt(std::int64_t offset, const char* failure);
     bool startsWithElfMagic();
     std::uint64_t seekBehindPe();
     std::uint64_t seekBehindElf();
@@ -86,6 +82,7 @@ private:
 
     File& file_;
     Logger& log_;
+    const char* failure_ = nullptr;
 };
 
 // A File over bytes held in memory. Seeking past the end is allowed and reads there

@@ -33,17 +33,15 @@ struct IntegrityFields {
 IntegrityFields readIntegrityFields(Launcher& l, File& file) {
     IntegrityFields fields;
     RecordReader reader(file, l.log);
-    try {
-        const std::uint64_t start = reader.seekToAppendedData();
-        l.log.message("starting at %d", static_cast<int>(start));
-        fields.magic = static_cast<std::uint32_t>(reader.readInt()) == kRecordMagic;
-        if (!fields.magic) return fields;
-        fields.flag = reader.readInt();
-        fields.expected = static_cast<std::uint32_t>(reader.readInt());
-        fields.length = reader.readLong();
-    } catch (const RecordError&) {
-        fields.magic = false;  // no readable record behind the image
-    }
+    const std::uint64_t start = reader.seekToAppendedData();
+    if (reader.failed()) return fields;  // no readable record behind the image
+    l.log.message("starting at %d", static_cast<int>(start));
+    fields.magic = static_cast<std::uint32_t>(reader.readInt()) == kRecordMagic;
+    if (!fields.magic) return fields;
+    fields.flag = reader.readInt();
+    fields.expected = static_cast<std::uint32_t>(reader.readInt());
+    fields.length = reader.readLong();
+    fields.magic = !reader.failed();
     return fields;
 }
 

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 
 #include "pack_model.h"
 #include "record.h"
@@ -26,20 +25,18 @@ std::string walk(const Bytes& bytes) {
     MemoryFile file(bytes);
     NullLogger log;
     RecordReader reader(file, log);
-    std::string result;
-    const std::string failure = failureOf([&] { result = std::to_string(reader.seekToAppendedData()); });
-    return failure == "no error" ? result : failure;
+    const std::string result = std::to_string(reader.seekToAppendedData());
+    return reader.failed() ? reader.failure() : result;
 }
 
 // The walk followed by the record's head, as the launcher reads it.
 std::string loadFailure(const Bytes& bytes) {
-    return failureOf([&bytes] {
-        MemoryFile file(bytes);
-        NullLogger log;
-        RecordReader reader(file, log);
-        reader.seekToAppendedData();
-        reader.readHead();
-    });
+    MemoryFile file(bytes);
+    NullLogger log;
+    RecordReader reader(file, log);
+    reader.seekToAppendedData();
+    reader.readHead();
+    return failureOf(reader);
 }
 
 TestElfShape elf32() {
@@ -165,7 +162,8 @@ TEST(RecordElfWalk, ShortReadsAreLoggedLikeThePeWalk) {
     test::RecordingLog log;
     MemoryFile file(shorter);
     RecordReader reader(file, log);
-    EXPECT_EQ(failureOf([&] { reader.seekToAppendedData(); }), "Internal Error: readLong");
+    reader.seekToAppendedData();
+    EXPECT_EQ(failureOf(reader), "Internal Error: readLong");
     EXPECT_THAT(log.texts(), ElementsAre("ELF class: 2, data encoding: 1", "error 0\n"));
 }
 
@@ -218,7 +216,9 @@ TEST(RecordElfWalk, UnsupportedClassesEncodingsAndEntrySizesAreRefused) {
     bigEndian[5] = 2;
     test::RecordingLog log;
     MemoryFile file(bigEndian);
-    EXPECT_EQ(failureOf([&] { RecordReader(file, log).seekToAppendedData(); }), "Internal Error: magic");
+    RecordReader reader(file, log);
+    reader.seekToAppendedData();
+    EXPECT_EQ(failureOf(reader), "Internal Error: magic");
     EXPECT_THAT(log.texts(), ElementsAre("ELF class: 2, data encoding: 2"));
 
     Bytes narrow = typicalElf(elf32());
@@ -234,7 +234,9 @@ TEST(RecordElfWalk, AFailingSeekFallsBackToThePeWalksFailure) {
     test::QuirkyFile file(typicalElf());
     file.seekWorks = false;
     NullLogger log;
-    EXPECT_EQ(failureOf([&] { RecordReader(file, log).seekToAppendedData(); }), "Internal Error: readInt");
+    RecordReader reader(file, log);
+    reader.seekToAppendedData();
+    EXPECT_EQ(failureOf(reader), "Internal Error: readInt");
 }
 
 }  // namespace

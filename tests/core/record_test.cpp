@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 
 #include "pack_model.h"
 #include "record_test_support.h"
@@ -24,6 +23,7 @@ struct ReadBack {
     RecordHead head;
     std::vector<LanguageBlock> blocks;
     std::uint64_t end = 0;
+    std::string failure;
 };
 
 ReadBack readAll(const std::vector<std::uint8_t>& bytes, Logger& log) {
@@ -33,6 +33,7 @@ ReadBack readAll(const std::vector<std::uint8_t>& bytes, Logger& log) {
     out.head = reader.readHead();
     out.blocks = reader.readLanguageBlocks();
     out.end = reader.position();
+    out.failure = failureOf(reader);
     return out;
 }
 
@@ -42,7 +43,7 @@ ReadBack readAll(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string readFailure(const std::vector<std::uint8_t>& bytes) {
-    return failureOf([&bytes] { readAll(bytes); });
+    return readAll(bytes).failure;
 }
 
 // Blocks as comparable pairs of key and messages.
@@ -183,12 +184,12 @@ TEST(RecordTruncation, ShortIntegerReadsLogTheSystemErrorAndByteCount) {
     RecordBytes r = headerBytes();
     r.bytes.resize(18);  // inside the covered length
     test::RecordingLog log;
-    EXPECT_EQ(failureOf([&] { readAll(r.bytes, log); }), "Internal Error: readLong");
+    EXPECT_EQ(readAll(r.bytes, log).failure, "Internal Error: readLong");
     EXPECT_THAT(log.texts(), ElementsAre("error 0\n"));
 
     r.bytes.resize(2);  // inside the magic
     log.lines.clear();
-    EXPECT_EQ(failureOf([&] { readAll(r.bytes, log); }), "Internal Error: readInt");
+    EXPECT_EQ(readAll(r.bytes, log).failure, "Internal Error: readInt");
     EXPECT_THAT(log.texts(), ElementsAre("error 0 2\n"));
     EXPECT_FALSE(log.lines[0].first);
 
@@ -198,9 +199,29 @@ TEST(RecordTruncation, ShortIntegerReadsLogTheSystemErrorAndByteCount) {
     log.lines.clear();
     RecordReader reader(broken, log);
     EXPECT_EQ(reader.readInt(), static_cast<std::int32_t>(kRecordMagic));
-    EXPECT_EQ(failureOf([&] { reader.readInt(); }), "Internal Error: readInt");
-    EXPECT_EQ(failureOf([&] { reader.readShort(); }), "Internal Error: readShort");
+    reader.readInt();
+    EXPECT_EQ(failureOf(reader), "Internal Error: readInt");
+    RecordReader again(broken, log);
+    again.readShort();
+    EXPECT_EQ(failureOf(again), "Internal Error: readShort");
     EXPECT_THAT(log.texts(), ElementsAre("error 23 1\n", "error 23\n"));
+}
+
+TEST(RecordTruncation, AHugeCountBeforeACutStopsAtTheFirstFailure) {
+    // The string, message or block count, then an id or key length cut after two bytes.
+    for (const int zeros : {0, 1, 2}) {
+        RecordBytes r = headerBytes();
+        for (int i = 0; i < zeros; ++i) r.i32(0);
+        r.i32(INT_MAX).raw({7, 0});
+        test::RecordingLog log;
+        MemoryFile file(r.bytes);
+        RecordReader reader(file, log);
+        EXPECT_THAT(reader.readHead().strings, IsEmpty()) << zeros;
+        EXPECT_THAT(reader.readLanguageBlocks(), IsEmpty()) << zeros;
+        EXPECT_EQ(reader.readLong(), 0);
+        EXPECT_EQ(failureOf(reader), "Internal Error: readInt") << zeros;
+        EXPECT_THAT(log.texts(), ElementsAre("error 0 2\n")) << zeros;
+    }
 }
 
 TEST(RecordPrimitives, LittleEndianSignedValues) {
@@ -260,7 +281,8 @@ TEST(RecordLengths, UnknownFileSizeStillEndsAtTheDataWithoutHugeAllocations) {
     file.sizeKnown = false;
     NullLogger log;
     RecordReader reader(file, log);
-    EXPECT_EQ(failureOf([&] { reader.readString(); }), "Internal Error: readString");
+    reader.readString();
+    EXPECT_EQ(failureOf(reader), "Internal Error: readString");
 
     test::QuirkyFile exact(RecordBytes().wstr(u"ok").bytes);
     exact.sizeKnown = false;
@@ -289,13 +311,12 @@ TEST(RecordPeWalk, StartsBehindTheLastHeaderNotTheLargestEnd) {
 TEST(RecordPeWalk, NothingAppendedEndsInReadIntOrMagic) {
     std::vector<std::uint8_t> image = test::buildPe({{0x400, 0x200}});
     const auto loadFailure = [](const std::vector<std::uint8_t>& bytes) {
-        return failureOf([&bytes] {
-            MemoryFile file(bytes);
-            NullLogger log;
-            RecordReader reader(file, log);
-            reader.seekToAppendedData();
-            reader.readHead();
-        });
+        MemoryFile file(bytes);
+        NullLogger log;
+        RecordReader reader(file, log);
+        reader.seekToAppendedData();
+        reader.readHead();
+        return failureOf(reader);
     };
     EXPECT_EQ(loadFailure(image), "Internal Error: readInt");
     image.resize(image.size() + 64, 0x11);
@@ -304,11 +325,11 @@ TEST(RecordPeWalk, NothingAppendedEndsInReadIntOrMagic) {
 
 TEST(RecordPeWalk, HeadersPointingOutsideTheFileFailCleanly) {
     const auto walkFailure = [](std::vector<std::uint8_t> bytes) {
-        return failureOf([&bytes] {
-            MemoryFile file(std::move(bytes));
-            NullLogger log;
-            RecordReader(file, log).seekToAppendedData();
-        });
+        MemoryFile file(std::move(bytes));
+        NullLogger log;
+        RecordReader reader(file, log);
+        reader.seekToAppendedData();
+        return failureOf(reader);
     };
     const std::vector<std::uint8_t> good = threeSectionPe();
     EXPECT_EQ(walkFailure({}), "Internal Error: readInt");
@@ -334,7 +355,8 @@ TEST(RecordPeWalk, AFailingSeekIsAReadFailureNotACrash) {
     file.seekWorks = false;
     NullLogger log;
     RecordReader reader(file, log);
-    EXPECT_EQ(failureOf([&] { reader.seekToAppendedData(); }), "Internal Error: readInt");
+    reader.seekToAppendedData();
+    EXPECT_EQ(failureOf(reader), "Internal Error: readInt");
 }
 
 TEST(RecordMemoryFile, BehavesLikeAFileAtAndBeyondItsEnd) {

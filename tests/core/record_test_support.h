@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -263,14 +262,7 @@ private:
     std::size_t pos_ = 0;
 };
 
-// The failure text of action, or "no error".
-inline std::string failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RecordError& e) {
-        return e.what();
-    }
-    return "no error";
-}
+// The reader's failure text, or "no error".
+inline std::string failureOf(const RecordReader& reader) { return reader.failed() ? reader.failure() : "no error"; }
 
 }  // namespace zendra::test

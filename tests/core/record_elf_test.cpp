@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-
 #include "pack_model.h"
 #include "record.h"
 #include "record_test_support.h"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "concurrency.h"
+#include "guard.h"
 
 namespace zendra {
 namespace {
@@ -30,9 +31,9 @@ void runLatestExitHandler() {
         handler = std::move(registry.handlers.back());
         registry.handlers.pop_back();
     }
-    try {
+    ZENDRA_TRY {
         if (handler) handler();
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         // An exit handler has nobody to report to; the others still run.
     }
 }

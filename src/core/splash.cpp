@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "guard.h"
 #include "process_windows.h"
 #include "property_ids.h"
 #include "splash_layout.h"
@@ -116,9 +117,9 @@ void showSplash(Launcher& l, int showCommand) {
     }
     l.log.message("Starting splash screen thread");
     const bool started = l.os.splash.startThread([shared, showCommand] {
-        try {
+        ZENDRA_TRY {
             splashThread(shared, showCommand);
-        } catch (...) {
+        } ZENDRA_CATCH_ALL {
             // Nothing may leave the thread; the splash just ends.
         }
     });

@@ -1,6 +1,23 @@
 #include "text.h"
 
 namespace zendra {
+namespace {
+
+template <class Char>
+std::basic_string<Char> joined(std::initializer_list<std::basic_string_view<Char>> pieces) {
+    std::size_t size = 0;
+    for (auto piece : pieces) size += piece.size();
+    std::basic_string<Char> out;
+    out.reserve(size);
+    for (auto piece : pieces) out.append(piece);
+    return out;
+}
+
+}  // namespace
+
+std::string concat(std::initializer_list<std::string_view> pieces) { return joined(pieces); }
+
+std::u16string concat(std::initializer_list<std::u16string_view> pieces) { return joined(pieces); }
 
 std::u16string asciiToU16(std::string_view text) {
     std::u16string out;

@@ -6,6 +6,7 @@
 
 #include "concurrency.h"
 #include "errors.h"
+#include "guard.h"
 #include "paths.h"
 #include "property_ids.h"
 #include "text_format.h"
@@ -31,7 +32,7 @@ Watch& watch() {
 // C runtime, so only this one's standard output is told apart; all else is standard error),
 // and is kept while a creation is watched.
 jint JNICALL vmPrint(FILE* stream, const char* format, va_list args) {
-    try {
+    ZENDRA_TRY {
         const std::string text = formatTextList(format, args);
         std::FILE* out = stream == stdout ? stdout : stderr;
         std::fwrite(text.data(), 1, text.size(), out);
@@ -41,7 +42,7 @@ jint JNICALL vmPrint(FILE* stream, const char* format, va_list args) {
         if (w.launcher != nullptr && w.output.size() < kKeptOutput)
             w.output += text.substr(0, kKeptOutput - w.output.size());
         return static_cast<jint>(text.size());
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         return 0;
     }
 }
@@ -50,7 +51,7 @@ jint JNICALL vmPrint(FILE* stream, const char* format, va_list args) {
 // launch failing: show why and clear the per-run directory as every fatal end does; the VM
 // then ends the process with its own status.
 void JNICALL vmAbort() {
-    try {
+    ZENDRA_TRY {
         Watch& w = watch();
         Launcher* l = nullptr;
         std::string output;
@@ -66,7 +67,7 @@ void JNICALL vmAbort() {
             emptyDirectory(*l, l->launcherTempDir, true);
             l->os.fs.removeDirectory(l->launcherTempDir);
         }
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         // Nothing may leave the hook; the VM ends the process all the same.
     }
 }

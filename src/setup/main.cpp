@@ -1,5 +1,6 @@
 // Entry of the installer launcher (Windows GUI program).
 #include "command_line.h"
+#include "guard.h"
 #include "setup_flow.h"
 #include "win32.h"
 #include "win_hashing.h"
@@ -8,7 +9,7 @@
 #include "win_platform.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int showCommand) {
-    try {
+    ZENDRA_TRY {
         zendra::win::WinPlatform& system = zendra::win::processPlatform();
         const zendra::win::EntryCommandLine arguments = zendra::win::currentCommandLine(system.codec());
         static zendra::win::WinInstallerUi ui;
@@ -18,7 +19,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int showCommand) {
         zendra::Launcher& launcher = zendra::setup::processLauncher(system.platform());
         return zendra::setup::setupLauncherMain(launcher, ui, download, arguments.commandLine, arguments.rawTail,
                                                 showCommand);
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         return 1;
     }
 }

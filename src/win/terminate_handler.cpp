@@ -1,12 +1,13 @@
-// The report of std::terminate and of the C++ library's own error throws, in place of the library's
-// definitions of the same names. Linked into each launcher as an object file, these definitions win
-// over the library's, so that three heavy pieces stay out of the launchers: the demangler (the report
-// names the exception type as the compiler spells it), and the library's logic_error, runtime_error
-// and system_error families with the reference-counted strings they carry.
+// The report of std::terminate, of the C++ library's own error throws and of running out of
+// memory, in place of the library's definitions of the same names. Linked into each launcher as
+// an object file, these definitions win over the library's, so that the launchers carry none of
+// the exception machinery: no demangler (the report names the type as the compiler spells it),
+// none of the library's exception classes with the reference-counted strings they carry, no
+// unwinder or personality routine.
 //
-// The library throws those only for a broken precondition in the launcher's own code (an index past
-// an end, a string longer than memory): such an error ends the launcher with the same report an
-// uncaught exception gives. Running out of memory still throws std::bad_alloc as before.
+// The launchers are built without exceptions. The library throws only for a broken precondition
+// in the launcher's own code (an index past an end, a string longer than memory) or when memory
+// runs out: each ends the launcher with the report an uncaught exception of that type gives.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -50,6 +51,7 @@ void __verbose_terminate_handler() {
     std::fputs("terminate called after throwing an instance of '", stderr);
     std::fputs(type->name(), stderr);
     std::fputs("'\n", stderr);
+#if defined(__cpp_exceptions)
     try {
         throw;
     } catch (const std::exception& e) {
@@ -58,6 +60,7 @@ void __verbose_terminate_handler() {
         std::fputs("\n", stderr);
     } catch (...) {
     }
+#endif
     std::abort();
 }
 
@@ -65,11 +68,12 @@ void __verbose_terminate_handler() {
 
 namespace std {
 
-void __throw_bad_alloc() { throw bad_alloc(); }
-void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_cast() { throw bad_cast(); }
-void __throw_bad_typeid() { throw bad_typeid(); }
-void __throw_bad_exception() { throw bad_exception(); }
+void __throw_bad_alloc() { reportLibraryError("std::bad_alloc", "std::bad_alloc"); }
+void __throw_bad_array_new_length() { reportLibraryError("std::bad_array_new_length", "std::bad_array_new_length"); }
+void __throw_bad_cast() { reportLibraryError("std::bad_cast", "std::bad_cast"); }
+void __throw_bad_typeid() { reportLibraryError("std::bad_typeid", "std::bad_typeid"); }
+void __throw_bad_exception() { reportLibraryError("std::bad_exception", "std::bad_exception"); }
+void __throw_bad_function_call() { reportLibraryError("std::bad_function_call", "bad_function_call"); }
 void __throw_logic_error(const char* what) { reportLibraryError("std::logic_error", what); }
 void __throw_domain_error(const char* what) { reportLibraryError("std::domain_error", what); }
 void __throw_invalid_argument(const char* what) { reportLibraryError("std::invalid_argument", what); }
@@ -95,3 +99,18 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 }
 
 }  // namespace std
+
+namespace {
+
+// Memory for new: the C runtime's, and the out-of-memory report when there is none.
+void* allocate(std::size_t size) {
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+    std::__throw_bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size == 0 ? 1 : size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size == 0 ? 1 : size); }

@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 
+#include "guard.h"
 #include "win32.h"
 
 namespace zendra {
@@ -27,13 +28,16 @@ PCONDITION_VARIABLE asCondition(void*& state) {
 struct OnceRun {
     void (*run)(void*);
     void* context;
+#if defined(__cpp_exceptions)
     std::exception_ptr failure;
+#endif
 };
 
 // The initialisation callback: an exception fails the run and is kept for the caller, as
 // none may unwind through the system's frames.
 BOOL CALLBACK runOnce(PINIT_ONCE, PVOID parameter, PVOID*) {
     auto& once = *static_cast<OnceRun*>(parameter);
+#if defined(__cpp_exceptions)
     try {
         once.run(once.context);
         return TRUE;
@@ -41,14 +45,18 @@ BOOL CALLBACK runOnce(PINIT_ONCE, PVOID parameter, PVOID*) {
         once.failure = std::current_exception();
         return FALSE;
     }
+#else
+    once.run(once.context);
+    return TRUE;
+#endif
 }
 
 // Entry of a thread started by Thread::start: takes over the body and runs it.
 unsigned __stdcall threadEntry(void* parameter) {
     std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
-    try {
+    ZENDRA_TRY {
         (*body)();
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         // Nothing may leave a thread entry.
     }
     return 0;
@@ -94,10 +102,13 @@ bool ConditionVariable::waitUntil(std::unique_lock<Mutex>& lock, std::uint64_t d
 }
 
 void OnceFlag::execute(void (*run)(void*), void* context) {
-    OnceRun once{run, context, nullptr};
-    if (!::InitOnceExecuteOnce(reinterpret_cast<PINIT_ONCE>(&state_), runOnce, &once, nullptr) && once.failure) {
-        std::rethrow_exception(once.failure);
-    }
+    OnceRun once{run, context};
+    const BOOL done = ::InitOnceExecuteOnce(reinterpret_cast<PINIT_ONCE>(&state_), runOnce, &once, nullptr);
+#if defined(__cpp_exceptions)
+    if (!done && once.failure) std::rethrow_exception(once.failure);
+#else
+    (void)done;
+#endif
 }
 
 bool Thread::start(std::function<void()> body) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "guard.h"
 #include "handles.h"
 #include "text_codec.h"
 #include "win32.h"
@@ -64,12 +65,12 @@ struct Enumeration {
 // The EnumWindows callback: records the window and its process; never lets an exception out.
 BOOL CALLBACK collectWindow(HWND window, LPARAM context) noexcept {
     auto* pass = reinterpret_cast<Enumeration*>(context);
-    try {
+    ZENDRA_TRY {
         DWORD processId = 0;
         if (pass->api->getWindowThreadProcessId != nullptr) pass->api->getWindowThreadProcessId(window, &processId);
         pass->windows.push_back({window, processId});
         return TRUE;
-    } catch (const std::exception&) {
+    } ZENDRA_CATCH_ALL {
         return FALSE;  // out of memory: the windows so far
     }
 }

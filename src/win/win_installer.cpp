@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "concurrency.h"
+#include "guard.h"
 #include "handles.h"
 #include "text_codec.h"
 
@@ -77,9 +78,9 @@ struct DialogSession {
 // thread could be made.
 bool startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_ptr<WinProgressDialog> dialog) {
     return startDetachedThread([window, work = plan.work, dialog] {
-        try {
+        ZENDRA_TRY {
             if (work) work(*dialog);
-        } catch (...) {
+        } ZENDRA_CATCH_ALL {
             // Nothing to report to; the dialog still ends.
         }
         ::PostMessageW(window, kWorkDone, 0, 0);
@@ -101,7 +102,7 @@ INT_PTR initialise(HWND window, DialogSession& session) {
 }
 
 INT_PTR CALLBACK progressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
+    ZENDRA_TRY {
         auto* session = reinterpret_cast<DialogSession*>(::GetWindowLongPtrW(window, DWLP_USER));
         switch (message) {
             case WM_INITDIALOG:
@@ -120,7 +121,7 @@ INT_PTR CALLBACK progressProcedure(HWND window, UINT message, WPARAM wParam, LPA
             default:
                 return FALSE;
         }
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         return FALSE;
     }
 }

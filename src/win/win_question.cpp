@@ -1,4 +1,5 @@
 // The question dialog (resource 104) and the file chooser for a java.exe.
+#include "guard.h"
 #include "win_installer.h"
 
 #include <commdlg.h>
@@ -55,7 +56,7 @@ void pressed(HWND window, const setup::QuestionDialogPlan& plan, int id) {
 }
 
 INT_PTR CALLBACK questionProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
+    ZENDRA_TRY {
         switch (message) {
             case WM_INITDIALOG:
                 ::SetWindowLongPtrW(window, DWLP_USER, lParam);
@@ -70,7 +71,7 @@ INT_PTR CALLBACK questionProcedure(HWND window, UINT message, WPARAM wParam, LPA
             default:
                 return FALSE;
         }
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         return FALSE;  // a failed choice leaves the dialog open
     }
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "guard.h"
 #include "handles.h"
 #include "text_codec.h"
 #include "win32.h"
@@ -145,14 +146,14 @@ struct OutputReader {
 
 DWORD WINAPI readOutput(LPVOID parameter) {
     const std::unique_ptr<OutputReader> reader(static_cast<OutputReader*>(parameter));
-    try {
+    ZENDRA_TRY {
         reader->started();
         std::array<char, kOutputChunk> chunk{};
         DWORD read = 0;
         while (::ReadFile(reader->pipe.get(), chunk.data(), kOutputChunk, &read, nullptr) && read > 0) {
         }
         reader->finished();
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
     }
     return 0;
 }
@@ -311,23 +312,23 @@ std::unique_ptr<WorkerProcess> WinServiceControl::createWorker(PipeStep& failedS
 void WinServiceControl::exitNormally(int code) { std::exit(code); }
 
 void WinServiceControl::serviceMainEntry(const std::vector<std::u16string>& arguments) noexcept {
-    try {
+    ZENDRA_TRY {
         if (serviceMain_) serviceMain_(arguments);
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
     }
 }
 
 void WinServiceControl::controlEntry(std::uint32_t code) noexcept {
-    try {
+    ZENDRA_TRY {
         if (controlHandler_) controlHandler_(code);
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
     }
 }
 
 void WinServiceControl::consoleEntry() noexcept {
-    try {
+    ZENDRA_TRY {
         if (consoleHandler_) consoleHandler_();
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
     }
 }
 

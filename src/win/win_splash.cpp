@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "concurrency.h"
+#include "guard.h"
 #include "handles.h"
 #include "splash_layout.h"
 #include "win32.h"
@@ -273,7 +274,7 @@ void replaceStatusText(HWND window, const std::string* text) {
 
 // The splash window's procedure; nothing thrown inside leaves it.
 LRESULT CALLBACK splashProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
+    ZENDRA_TRY {
         switch (message) {
             case WM_NCCREATE:
                 attachState(window, lParam);
@@ -296,7 +297,7 @@ LRESULT CALLBACK splashProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                 break;
         }
         return ui()->defWindowProcA(window, message, wParam, lParam);
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         return 0;
     }
 }
@@ -317,9 +318,9 @@ bool registerClass(const Ui& api, HINSTANCE instance) {
 
 // Runs one tick; an exception ends the loop.
 bool safeTick(const std::function<bool()>& tick) {
-    try {
+    ZENDRA_TRY {
         return tick();
-    } catch (...) {
+    } ZENDRA_CATCH_ALL {
         return false;
     }
 }

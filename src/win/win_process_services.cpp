@@ -11,7 +11,8 @@ namespace zendra::win {
 
 namespace {
 
-using LongPathNameWFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+// The shape of GetLongPathNameW and GetShortPathNameW.
+using WidePathFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
 using UserDefaultUiLanguageFn = LANGID(WINAPI*)();
 
 // An export of Kernel32.DLL, which every process has loaded, or nullptr.
@@ -82,19 +83,17 @@ std::string WinProcessServices::moduleFileNameA() {
 }
 
 bool WinProcessServices::hasWideLongPath() {
-    return kernelProcedure<LongPathNameWFn>("GetLongPathNameW") != nullptr;
+    return kernelProcedure<WidePathFn>("GetLongPathNameW") != nullptr;
 }
 
 std::optional<std::u16string> WinProcessServices::longPathNameW(const std::u16string& path) {
-    const auto longPathName = kernelProcedure<LongPathNameWFn>("GetLongPathNameW");
+    const auto longPathName = kernelProcedure<WidePathFn>("GetLongPathNameW");
     if (longPathName == nullptr) return std::nullopt;
     return widePathCall(path, longPathName);
 }
 
 std::optional<std::u16string> WinProcessServices::shortPathNameW(const std::u16string& path) {
-    return widePathCall(path, [](LPCWSTR input, LPWSTR output, DWORD size) {
-        return ::GetShortPathNameW(input, output, size);
-    });
+    return widePathCall(path, WidePathFn{&::GetShortPathNameW});
 }
 
 std::uint32_t WinProcessServices::userDefaultLcid() {

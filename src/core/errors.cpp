@@ -29,22 +29,30 @@ std::string replacePlaceholder(std::string text, const std::string& argument) {
 void showError(Launcher& l, const std::string& text) {
     hideSplashFirst(l);
     std::string composed = text;
-    if (auto log = longLogPath(l)) composed = text + "\n\nLog: " + *log;
+    if (auto log = longLogPath(l)) {
+        composed += "\n\nLog: ";
+        composed += *log;
+    }
     if (l.errorDisplayMode) {
         l.os.ui.messageBox(l.errorOwnerWindow, composed, l.store.getProperty(prop::errorCaption), BoxStyle::ErrorOk);
     } else {
-        l.os.ui.writeStderr(composed + "\n");
+        composed += '\n';
+        l.os.ui.writeStderr(composed);
     }
 }
 
 void showErrorW(Launcher& l, const std::u16string& text) {
     hideSplashFirst(l);
     std::u16string composed = text;
-    if (auto log = longLogPath(l)) composed = text + u"\n\nLog: " + l.os.codec.fromAnsi(*log);
+    if (auto log = longLogPath(l)) {
+        composed += u"\n\nLog: ";
+        composed += l.os.codec.fromAnsi(*log);
+    }
     if (l.errorDisplayMode) {
         l.os.ui.messageBoxW(l.errorOwnerWindow, composed, l.store.getMessage(prop::msgCaption), BoxStyle::ErrorOk);
     } else {
-        l.os.ui.writeStderrW(composed + u"\n");
+        composed += u'\n';
+        l.os.ui.writeStderrW(composed);
     }
 }
 

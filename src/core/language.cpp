@@ -1,7 +1,5 @@
 #include "language.h"
 
-#include <array>
-
 #include "text.h"
 
 namespace zendra {
@@ -9,8 +7,10 @@ namespace {
 
 constexpr std::string_view kFormatPrefix = "-Dsun.locale.formatasdefault=";
 constexpr std::string_view kFormatTrue = "-Dsun.locale.formatasdefault=true";
+constexpr std::u16string_view kFormatPrefixU16 = u"-Dsun.locale.formatasdefault=";
+constexpr std::u16string_view kFormatTrueU16 = u"-Dsun.locale.formatasdefault=true";
 
-constexpr std::array<LanguageRow, 215> kRows{{
+constexpr LanguageRow kRows[] = {
     {1, "ar"},
     {2, "bg"},
     {3, "ca"},
@@ -226,7 +226,7 @@ constexpr std::array<LanguageRow, 215> kRows{{
     {18442, "es_HN"},
     {19466, "es_NI"},
     {20490, "es_PR"}
-}};
+};
 
 }  // namespace
 
@@ -234,10 +234,10 @@ std::span<const LanguageRow> languageTable() { return kRows; }
 
 std::string languageCodeFor(std::uint16_t languageId) {
     for (const auto& row : kRows)
-        if (row.id == languageId) return std::string(row.code);
+        if (row.id == languageId) return row.code;
     const std::uint16_t primary = languageId & 0x3FF;
     for (const auto& row : kRows)
-        if (row.id == primary) return std::string(row.code);
+        if (row.id == primary) return row.code;
     return "en";
 }
 
@@ -252,13 +252,11 @@ LanguageSelection makeSelection(std::string code) {
 LanguageSelection selectLanguage(const ArgumentList* args, const LocaleFacts& facts, Logger& log) {
     auto languageId = static_cast<std::uint16_t>(facts.userLcid & 0xFFFF);
     if (args != nullptr) {
-        const std::u16string prefix = asciiToU16(kFormatPrefix);
-        const std::u16string exact = asciiToU16(kFormatTrue);
         bool formatAsDefault = true;
         for (const auto& arg : *args) {
-            if (arg == exact)
+            if (arg == kFormatTrueU16)
                 formatAsDefault = true;
-            else if (startsWith(arg, prefix))
+            else if (startsWith(arg, kFormatPrefixU16))
                 formatAsDefault = false;
         }
         log.message("sun.locale.formatasdefault is %s", formatAsDefault ? "true" : "false");
@@ -277,8 +275,8 @@ std::vector<std::string> localeVmOptions(const std::vector<std::string>& narrowA
     if (last == nullptr) return options;
     options.push_back(*last);
     if (*last != kFormatTrue) {
-        options.push_back("-Duser.language=" + sel.language);
-        if (sel.country) options.push_back("-Duser.country=" + *sel.country);
+        options.push_back(concat({"-Duser.language=", sel.language}));
+        if (sel.country) options.push_back(concat({"-Duser.country=", *sel.country}));
     }
     return options;
 }

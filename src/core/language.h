@@ -12,10 +12,11 @@
 
 namespace zendra {
 
-// One row of the table from Windows language identifiers to Java-style codes.
+// One row of the table from Windows language identifiers to Java-style codes; the code is kept
+// in the row itself (at most "no_NO_NY"), so the table is one packed block of read-only data.
 struct LanguageRow {
     std::uint16_t id;
-    std::string_view code;
+    char code[9];
 };
 
 // The fixed table, in lookup order.

@@ -10,14 +10,6 @@ namespace {
 
 std::u16string flagText(bool value) { return value ? u"true" : u"false"; }
 
-// Each 8-bit character becomes the code unit of the same number.
-std::u16string widenBytes(const std::string& text) {
-    std::u16string wide;
-    wide.reserve(text.size());
-    for (char c : text) wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-    return wide;
-}
-
 // A configured path: expanded; made full against the executable directory unless it still
 // starts with "$" (a reference that nothing expanded).
 std::u16string configuredPath(Launcher& l, std::int32_t id) {
@@ -45,7 +37,7 @@ std::string launcherClassName(const Launcher& l) {
 std::vector<std::u16string> buildLaunchArguments(Launcher& l, const ArgumentList& arguments) {
     std::vector<std::u16string> list;
     list.push_back(flagText(l.store.getIntProperty(prop::launcherType) == 1));
-    list.push_back(widenBytes(l.store.getProperty(prop::launchText)));
+    list.push_back(asciiToU16(l.store.getProperty(prop::launchText)));  // byte for code unit
     list.push_back(optionalPath(l, prop::launchPathAEnabled, prop::launchPathA));
     list.push_back(optionalPath(l, prop::launchPathBEnabled, prop::launchPathB));
     list.push_back(flagText(l.store.getIntProperty(prop::launchFlag) != 0));

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "text.h"
+
 namespace zendra {
 namespace {
 
@@ -16,6 +18,9 @@ bool writeAll(File& file, const std::string& text) {
     }
     return true;
 }
+
+// Whether the environment variable is set to "yes".
+bool isYes(Platform& os, const char* name) { return os.env.get(name) == "yes"; }
 
 }  // namespace
 
@@ -40,7 +45,7 @@ void DiagnosticLog::write(bool error, const std::string& text) {
     if (s.path && !s.stream) s.stream = s.os.fs.openAppend(*s.path, code);
     if (!initialised_) initialise();
     if (!s.stream) return;
-    writeAll(*s.stream, (error ? "ERROR: " : "") + text + "\n");
+    writeAll(*s.stream, concat({error ? "ERROR: " : "", text, "\n"}));
     s.stream.reset();
 }
 
@@ -56,7 +61,7 @@ void DiagnosticLog::initialise() {
     State& s = *state_;
     Platform& os = s.os;
     initialised_ = true;
-    bool requested = switchGiven_ || os.env.get("ZENDRA_LOG") == "yes" || os.env.get("QUILLON_LOG") == "yes";
+    bool requested = switchGiven_ || isYes(os, "ZENDRA_LOG") || isYes(os, "QUILLON_LOG");
     if (!requested) {
         if (policy_ == LogPolicy::OnRequest) return;
         os.process.atNormalExit([state = state_] { state->deleteUnlessKept(); });
@@ -65,7 +70,7 @@ void DiagnosticLog::initialise() {
     if (auto name = claimTempName()) {
         s.path = *name;
     } else {
-        s.path = os.paths().windows ? std::string(kFallbackPath) : std::string(os.paths().defaultTempDirectory) + "qln_nlog";
+        s.path = os.paths().windows ? std::string(kFallbackPath) : concat({os.paths().defaultTempDirectory, "qln_nlog"});
         if (!os.fs.createWrite(*s.path, code)) return;
     }
     s.stream = os.fs.openAppend(*s.path, code);
@@ -86,7 +91,7 @@ std::optional<std::string> DiagnosticLog::claimTempName() {
     if (dir.back() != '\\' && dir.back() != '/') dir += conv.separator;
     for (int counter = 1; counter < 100000; ++counter) {
         // Created in one step, so that launchers starting together never share a name.
-        std::string candidate = dir + "qln_nlog_" + std::to_string(counter);
+        std::string candidate = formatText("%sqln_nlog_%d", dir.c_str(), counter);
         std::uint32_t code = 0;
         if (os.fs.createNew(candidate, code)) return candidate;
         if (!os.fs.find(candidate)) return std::nullopt;

@@ -29,7 +29,8 @@ std::string executableKey(Launcher& l) { return getFullPath(l, getExecutablePath
 std::string baseSemaphoreName(Launcher& l, std::string path) {
     std::replace(path.begin(), path.end(), l.os.paths().separator, '_');
     std::replace(path.begin(), path.end(), ' ', '_');
-    return (l.store.getIntProperty(prop::globalInstanceScope) != 0 ? "Global\\" : "Local\\") + path;
+    path.insert(0, l.store.getIntProperty(prop::globalInstanceScope) != 0 ? "Global\\" : "Local\\");
+    return path;
 }
 
 void logSemaphore(Launcher& l, const std::string& name, const SemaphoreOpening& opening) {
@@ -42,7 +43,7 @@ void takeNumberedSemaphore(Launcher& l, const std::string& base) {
     std::string name;
     SemaphoreOpening opening;
     for (int number = 0; number <= kHighestInstanceNumber; ++number) {
-        name = base + std::to_string(number);
+        name = formatText("%s%d", base.c_str(), number);
         opening = l.os.sync.createSemaphore(name, 1, 1);  // closes the previous, taken one
         if (!opening.alreadyExisted()) break;
     }
@@ -89,11 +90,10 @@ void releaseNotification(Launcher& l, NamedSemaphore* notification) {
 std::vector<std::uint8_t> handOverBytes(const std::u16string& commandLine) {
     std::u16string text = handOverArgumentText(commandLine).substr(0, kMaxHandOverUnits - 1);
     text.push_back(u'\n');
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(text.size() * 2);
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+    std::vector<std::uint8_t> bytes(text.size() * 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bytes[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
     }
     return bytes;
 }

@@ -70,16 +70,17 @@ unsigned fileApiCodePage() {
     return ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
 }
 
+// The two types hold the same UTF-16 code units: the conversions copy them as they are.
 std::wstring toWide(const std::u16string& text) {
-    return std::wstring(text.begin(), text.end());
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 }
 
 std::u16string fromWide(const std::wstring& text) {
-    return std::u16string(text.begin(), text.end());
+    return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
 
 std::u16string fromWide(const wchar_t* text) {
-    return text == nullptr ? std::u16string() : fromWide(std::wstring(text));
+    return text == nullptr ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
 Narrowed WinTextCodec::toAnsi(const std::u16string& text) {

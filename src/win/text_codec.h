@@ -27,6 +27,13 @@ std::u16string fromWide(const std::wstring& text);
 // A zero-terminated wide-character string as UTF-16; null gives an empty string.
 std::u16string fromWide(const wchar_t* text);
 
+// UTF-16 text as the zero-terminated wide string a W function reads, without a copy
+// (wchar_t holds the same code units).
+inline const wchar_t* asWide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+// The characters of a UTF-16 buffer as the wide buffer a W function fills, without a copy.
+inline wchar_t* asWide(std::u16string& buffer) { return reinterpret_cast<wchar_t*>(buffer.data()); }
+
 // The TextCodec of the portable core, on the code pages of this process.
 class WinTextCodec final : public TextCodec {
 public:

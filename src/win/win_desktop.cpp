@@ -181,20 +181,20 @@ WindowRef WinDesktop::lastActivePopup(WindowRef window) {
 
 std::optional<std::u16string> WinDesktop::consoleTitle() {
     // A console title is shorter than 64 KB.
-    std::wstring buffer(32768, L'\0');
-    const DWORD length = ::GetConsoleTitleW(buffer.data(), static_cast<DWORD>(buffer.size()));
+    std::u16string buffer(32768, u'\0');
+    const DWORD length = ::GetConsoleTitleW(asWide(buffer), static_cast<DWORD>(buffer.size()));
     if (length == 0) return std::nullopt;
     buffer.resize(std::min<std::size_t>(length, buffer.size() - 1));
-    return fromWide(buffer);
+    return buffer;
 }
 
 bool WinDesktop::setConsoleTitle(const std::u16string& title) {
-    return ::SetConsoleTitleW(toWide(title).c_str()) != FALSE;
+    return ::SetConsoleTitleW(asWide(title)) != FALSE;
 }
 
 WindowRef WinDesktop::findWindowByTitle(const std::u16string& title) {
     const auto fn = user32().findWindowW;
-    return fn != nullptr ? fn(nullptr, toWide(title).c_str()) : nullptr;
+    return fn != nullptr ? fn(nullptr, asWide(title)) : nullptr;
 }
 
 ConsoleAttach WinDesktop::attachParentConsole() {

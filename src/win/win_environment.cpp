@@ -60,11 +60,8 @@ std::vector<std::pair<std::string, std::string>> WinEnvironment::block() {
         // Entries that start with '=' record the current directory of each drive.
         if (*entry == '=') continue;
         const char* equals = std::strchr(entry, '=');
-        if (equals == nullptr) {
-            variables.emplace_back(entry, std::string());
-        } else {
-            variables.emplace_back(std::string(entry, equals), std::string(equals + 1));
-        }
+        const char* nameEnd = equals != nullptr ? equals : entry + std::strlen(entry);
+        variables.emplace_back(std::string(entry, nameEnd), std::string(equals != nullptr ? equals + 1 : nameEnd));
     }
     return variables;
 }

@@ -16,6 +16,14 @@ UniqueHandle openHandle(const std::string& path, DWORD access, DWORD share, DWOR
     return handle;
 }
 
+// Opens path as a plain file; nullptr (and the system code in error) on failure.
+std::unique_ptr<File> openFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                               std::uint32_t& error) {
+    UniqueHandle handle = openHandle(path, access, share, disposition, error);
+    if (!handle) return nullptr;
+    return std::make_unique<HandleFile>(std::move(handle));
+}
+
 // The entry a search reported.
 FileEntry toEntry(const WIN32_FIND_DATAA& data) {
     FileEntry entry;
@@ -26,14 +34,16 @@ FileEntry toEntry(const WIN32_FIND_DATAA& data) {
     return entry;
 }
 
-// Calls a path service of the GetFullPathNameA kind (returns the length, or the size
-// needed including the terminator when the buffer is too small, or 0 on failure),
-// growing the buffer until the result fits.
-template <typename Call>
-std::optional<std::string> growingPathCall(Call call) {
+// A path service of the GetFullPathNameA kind over its input (a path, or what the service
+// needs): returns the length, or the size needed including the terminator when the buffer
+// is too small, or 0 on failure.
+using PathCall = DWORD (*)(const void* input, char* buffer, DWORD size);
+
+// Calls a path service, growing the buffer until the result fits.
+std::optional<std::string> growingPathCall(PathCall call, const void* input) {
     std::string buffer(MAX_PATH + 1, '\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length = call(input, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return std::nullopt;
         if (length < buffer.size()) {
             buffer.resize(length);
@@ -45,6 +55,15 @@ std::optional<std::string> growingPathCall(Call call) {
 }
 
 using FinalPathNameFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The input of a GetFinalPathNameByHandleA call: the function and the open file.
+struct FinalPathInput {
+    FinalPathNameFn function;
+    HANDLE file;
+};
+
+// The path argument of a path service call.
+const char* pathOf(const void* input) { return static_cast<const char*>(input); }
 
 // Every kind of sharing, so that a look at a file never disturbs anybody using it.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -58,9 +77,13 @@ std::optional<std::string> finalPathOf(const std::string& path) {
     std::uint32_t error = 0;
     const UniqueHandle handle = openHandle(path, 0, kShareAll, OPEN_EXISTING, error);
     if (!handle) return std::nullopt;
-    auto resolved = growingPathCall([&](char* buffer, DWORD size) {
-        return finalPathName(handle.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    });
+    const FinalPathInput input{finalPathName, handle.get()};
+    auto resolved = growingPathCall(
+        [](const void* in, char* buffer, DWORD size) {
+            const auto* call = static_cast<const FinalPathInput*>(in);
+            return call->function(call->file, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        },
+        &input);
     if (!resolved) return std::nullopt;
     constexpr std::string_view unc = "\\\\?\\UNC\\";
     constexpr std::string_view local = "\\\\?\\";
@@ -75,22 +98,15 @@ std::optional<std::string> finalPathOf(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<File> WinFileSystem::openRead(const std::string& path, std::uint32_t& error) {
-    UniqueHandle handle =
-        openHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, error);
-    if (!handle) return nullptr;
-    return std::make_unique<HandleFile>(std::move(handle));
+    return openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, error);
 }
 
 std::unique_ptr<File> WinFileSystem::createWrite(const std::string& path, std::uint32_t& error) {
-    UniqueHandle handle = openHandle(path, GENERIC_WRITE, 0, CREATE_ALWAYS, error);
-    if (!handle) return nullptr;
-    return std::make_unique<HandleFile>(std::move(handle));
+    return openFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, error);
 }
 
 std::unique_ptr<File> WinFileSystem::createNew(const std::string& path, std::uint32_t& error) {
-    UniqueHandle handle = openHandle(path, GENERIC_WRITE, 0, CREATE_NEW, error);
-    if (!handle) return nullptr;
-    return std::make_unique<HandleFile>(std::move(handle));
+    return openFile(path, GENERIC_WRITE, 0, CREATE_NEW, error);
 }
 
 std::unique_ptr<File> WinFileSystem::openAppend(const std::string& path, std::uint32_t& error) {
@@ -150,17 +166,21 @@ bool WinFileSystem::isRegularFile(const std::string& path) {
 }
 
 std::optional<std::string> WinFileSystem::fullPathName(const std::string& path) {
-    return growingPathCall([&](char* buffer, DWORD size) {
-        return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr);
-    });
+    return growingPathCall(
+        [](const void* in, char* buffer, DWORD size) { return ::GetFullPathNameA(pathOf(in), size, buffer, nullptr); },
+        path.c_str());
 }
 
 std::optional<std::string> WinFileSystem::longPathName(const std::string& path) {
-    return growingPathCall([&](char* buffer, DWORD size) { return ::GetLongPathNameA(path.c_str(), buffer, size); });
+    return growingPathCall(
+        [](const void* in, char* buffer, DWORD size) { return ::GetLongPathNameA(pathOf(in), buffer, size); },
+        path.c_str());
 }
 
 std::optional<std::string> WinFileSystem::shortPathName(const std::string& path) {
-    return growingPathCall([&](char* buffer, DWORD size) { return ::GetShortPathNameA(path.c_str(), buffer, size); });
+    return growingPathCall(
+        [](const void* in, char* buffer, DWORD size) { return ::GetShortPathNameA(pathOf(in), buffer, size); },
+        path.c_str());
 }
 
 TempPathResult WinFileSystem::tempPath() {
@@ -193,9 +213,8 @@ std::optional<std::string> WinFileSystem::tempFileName(const std::string& dir, c
 }
 
 std::string WinFileSystem::windowsDirectory() {
-    auto directory = growingPathCall([](char* buffer, DWORD size) {
-        return ::GetWindowsDirectoryA(buffer, static_cast<UINT>(size));
-    });
+    auto directory = growingPathCall(
+        [](const void*, char* buffer, DWORD size) { return DWORD{::GetWindowsDirectoryA(buffer, size)}; }, nullptr);
     std::string result = directory.value_or(std::string());
     if (!result.empty() && result.back() == '\\') result.pop_back();
     return result;
@@ -206,9 +225,11 @@ bool WinFileSystem::setCurrentDirectory(const std::string& path) {
 }
 
 std::optional<std::string> WinFileSystem::searchPath(const std::string& fileName) {
-    auto found = growingPathCall([&](char* buffer, DWORD size) {
-        return ::SearchPathA(nullptr, fileName.c_str(), nullptr, size, buffer, nullptr);
-    });
+    auto found = growingPathCall(
+        [](const void* in, char* buffer, DWORD size) {
+            return ::SearchPathA(nullptr, pathOf(in), nullptr, size, buffer, nullptr);
+        },
+        fileName.c_str());
     // A directory of links (as Java installers put on the search path) holds no runtime:
     // the runtime is where the link leads.
     if (!found) return found;

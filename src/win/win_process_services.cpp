@@ -11,7 +11,8 @@ namespace zendra::win {
 
 namespace {
 
-using LongPathNameWFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+// The shape of GetLongPathNameW and GetShortPathNameW.
+using WidePathFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
 using UserDefaultUiLanguageFn = LANGID(WINAPI*)();
 
 // An export of Kernel32.DLL, which every process has loaded, or nullptr.
@@ -38,18 +39,16 @@ std::basic_string<Char> moduleFileName(Call call) {
 }
 
 // A wide path service of the GetShortPathNameW kind, growing its buffer as asked.
-template <typename Call>
-std::optional<std::u16string> widePathCall(const std::u16string& path, Call call) {
-    const std::wstring input = toWide(path);
-    std::wstring buffer(MAX_PATH + 1, L'\0');
+std::optional<std::u16string> widePathCall(const std::u16string& path, WidePathFn call) {
+    std::u16string buffer(MAX_PATH + 1, u'\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD length = call(input.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length = call(asWide(path), asWide(buffer), static_cast<DWORD>(buffer.size()));
         if (length == 0) return std::nullopt;
         if (length < buffer.size()) {
             buffer.resize(length);
-            return fromWide(buffer);
+            return buffer;
         }
-        buffer.assign(length + 1, L'\0');
+        buffer.assign(length + 1, u'\0');
     }
     return std::nullopt;
 }
@@ -73,8 +72,9 @@ constexpr DWORD terminationWaitMs = 5000;
 }  // namespace
 
 std::u16string WinProcessServices::moduleFileNameW() {
-    return fromWide(moduleFileName<wchar_t>(
-        [](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); }));
+    return moduleFileName<char16_t>([](char16_t* buffer, DWORD size) {
+        return ::GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(buffer), size);
+    });
 }
 
 std::string WinProcessServices::moduleFileNameA() {
@@ -82,19 +82,17 @@ std::string WinProcessServices::moduleFileNameA() {
 }
 
 bool WinProcessServices::hasWideLongPath() {
-    return kernelProcedure<LongPathNameWFn>("GetLongPathNameW") != nullptr;
+    return kernelProcedure<WidePathFn>("GetLongPathNameW") != nullptr;
 }
 
 std::optional<std::u16string> WinProcessServices::longPathNameW(const std::u16string& path) {
-    const auto longPathName = kernelProcedure<LongPathNameWFn>("GetLongPathNameW");
+    const auto longPathName = kernelProcedure<WidePathFn>("GetLongPathNameW");
     if (longPathName == nullptr) return std::nullopt;
     return widePathCall(path, longPathName);
 }
 
 std::optional<std::u16string> WinProcessServices::shortPathNameW(const std::u16string& path) {
-    return widePathCall(path, [](LPCWSTR input, LPWSTR output, DWORD size) {
-        return ::GetShortPathNameW(input, output, size);
-    });
+    return widePathCall(path, WidePathFn{&::GetShortPathNameW});
 }
 
 std::uint32_t WinProcessServices::userDefaultLcid() {

@@ -77,11 +77,9 @@ BoxAnswer WinUserInterface::messageBox(WindowRef owner, const std::string& text,
 
 BoxAnswer WinUserInterface::messageBoxW(WindowRef owner, const std::u16string& text, const std::u16string& caption,
                                         BoxStyle style) {
-    const std::wstring wideText = toWide(text);
-    const std::wstring wideCaption = toWide(caption);
     const auto show = findProcedure<MessageBoxWFn>(user32(), "MessageBoxW");
     if (show == nullptr) return BoxAnswer::Failed;
-    return toAnswer(show(static_cast<HWND>(owner), wideText.c_str(), wideCaption.c_str(), boxFlags(style)));
+    return toAnswer(show(static_cast<HWND>(owner), asWide(text), asWide(caption), boxFlags(style)));
 }
 
 void WinUserInterface::writeStderr(const std::string& text) {

@@ -8,6 +8,7 @@
 // The launchers are built without exceptions. The library throws only for a broken precondition
 // in the launcher's own code (an index past an end, a string longer than memory) or when memory
 // runs out: each ends the launcher with the report an uncaught exception of that type gives.
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include "logger.h"
 #include "text_format.h"
+#include "win32.h"
 
 namespace {
 
@@ -114,3 +116,59 @@ void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size == 0 ? 1 : size); }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size == 0 ? 1 : size); }
+
+// Guards of function-local statics, in place of the library's, which throw on a recursive
+// initialisation and so would bring the whole exception machinery back. As the library's do on
+// this thread model, one process-wide recursive lock is held while a static is initialised.
+// Byte 0 of a guard: initialised; byte 1: initialisation under way.
+namespace {
+
+SRWLOCK staticsLock = SRWLOCK_INIT;
+std::atomic<DWORD> staticsOwner{0};
+int staticsDepth = 0;
+
+void lockStatics() {
+    const DWORD self = ::GetCurrentThreadId();
+    if (staticsOwner.load(std::memory_order_relaxed) != self) {
+        ::AcquireSRWLockExclusive(&staticsLock);
+        staticsOwner.store(self, std::memory_order_relaxed);
+    }
+    ++staticsDepth;
+}
+
+void unlockStatics() {
+    if (--staticsDepth > 0) return;
+    staticsOwner.store(0, std::memory_order_relaxed);
+    ::ReleaseSRWLockExclusive(&staticsLock);
+}
+
+std::atomic_ref<char> guardByte(__cxxabiv1::__guard* guard, int index) {
+    return std::atomic_ref<char>(reinterpret_cast<char*>(guard)[index]);
+}
+
+}  // namespace
+
+extern "C" int __cxxabiv1::__cxa_guard_acquire(__guard* guard) {
+    if (guardByte(guard, 0).load(std::memory_order_acquire) != 0) return 0;
+    lockStatics();
+    if (guardByte(guard, 0).load(std::memory_order_relaxed) != 0) {
+        unlockStatics();
+        return 0;
+    }
+    if (guardByte(guard, 1).load(std::memory_order_relaxed) != 0) {
+        reportLibraryError("__gnu_cxx::recursive_init_error", "std::exception");
+    }
+    guardByte(guard, 1).store(1, std::memory_order_relaxed);
+    return 1;
+}
+
+extern "C" void __cxxabiv1::__cxa_guard_release(__guard* guard) noexcept {
+    guardByte(guard, 1).store(0, std::memory_order_relaxed);
+    guardByte(guard, 0).store(1, std::memory_order_release);
+    unlockStatics();
+}
+
+extern "C" void __cxxabiv1::__cxa_guard_abort(__guard* guard) noexcept {
+    guardByte(guard, 1).store(0, std::memory_order_relaxed);
+    unlockStatics();
+}

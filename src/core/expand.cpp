@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "paths.h"
+#include "text.h"
 
 namespace zendra {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 enum class Source { ExecutableDir, LauncherTempDir, Separator, JvmHome, SystemTempDir };
 
 struct FixedPattern {
-    std::string_view text;
+    const char* text;
     Source source;
 };
 
@@ -60,7 +61,7 @@ struct Budget {
 // A text for a log line: up to kLoggedChars characters, "..." marking a cut.
 std::string excerpt(const std::string& text) {
     if (text.size() <= kLoggedChars) return text;
-    return text.substr(0, kLoggedChars) + "...";
+    return concat({std::string_view(text).substr(0, kLoggedChars), "..."});
 }
 
 std::string valueOf(Launcher& l, Source source) {
@@ -122,7 +123,7 @@ void expandVariables(Launcher& l, std::string& text) {
     }
     for (const auto& [name, value] : l.os.env.block()) {
         if (name.empty()) continue;
-        const std::string exact = "${" + name + "}";
+        const std::string exact = concat({"${", name, "}"});
         replaceAll(l, text, exact, value, budget);
         const std::string upper = upperAscii(exact);
         // Searching an already upper-case name again would only find it inside inserted values.

@@ -108,11 +108,11 @@ bool fileExists(Launcher& l, const std::string& path) { return pathExists(l, pat
 
 bool javaHomeToJavaExe(Launcher& l, std::string& javaExe, const std::string& home) {
     const PathConventions& conv = l.os.paths();
-    const std::string java(conv.javaProgram);
-    const char s = conv.separator;
-    javaExe = home + s + "jre" + s + "bin" + s + java;
-    if (l.store.getIntProperty(prop::requireJdk) != 0) return fileExists(l, home + s + "lib" + s + "tools.jar");
-    if (!fileExists(l, javaExe)) javaExe = home + s + "bin" + s + java;
+    const std::string_view java = conv.javaProgram;
+    const std::string_view s(&conv.separator, 1);
+    javaExe = concat({home, s, "jre", s, "bin", s, java});
+    if (l.store.getIntProperty(prop::requireJdk) != 0) return fileExists(l, concat({home, s, "lib", s, "tools.jar"}));
+    if (!fileExists(l, javaExe)) javaExe = concat({home, s, "bin", s, java});
     return true;
 }
 
@@ -161,7 +161,7 @@ std::optional<std::string> runJavaVersion(Launcher& l, const std::string& javaEx
     // The short form keeps the command line free of blanks where the system offers one; the
     // quotes keep a path with blanks one argument where it does not.
     const std::string program = l.os.fs.shortPathName(javaExe).value_or(javaExe);
-    const std::string commandLine = "\"" + program + "\" -version";
+    const std::string commandLine = concat({"\"", program, "\" -version"});
     const std::string outputFile = createTempFileName(l);
     const ChildRun run = l.os.process.runHidden(commandLine, outputFile, kVersionRunTimeoutMs);
     if (!run.started) {

@@ -1,6 +1,6 @@
 #include "jvm_loader.h"
 
-#include <set>
+#include <algorithm>
 #include <vector>
 
 #include "class_path.h"
@@ -9,6 +9,7 @@
 #include "java_runtime.h"
 #include "jvm_search.h"
 #include "property_ids.h"
+#include "text.h"
 #include "version_rules.h"
 
 namespace zendra {
@@ -30,15 +31,14 @@ LibraryRef tryLibrary(Launcher& l, const std::string& path) {
 // JDK 8 and lib/<arch>/<type> in a JRE 8. The configured type comes first, then server and client.
 LibraryRef loadPosixJvmLibrary(Launcher& l, const std::string& javaExe) {
     const std::string home = jvmHomeOf(javaExe, l.os.paths());
-    const std::string arch(posixRuntimeArchitecture());
-    std::vector<std::string> types;
-    const std::string preferred = l.store.getProperty(prop::preferredVmType).substr(0, kVmTypeChars);
-    if (!preferred.empty()) types.push_back(preferred);
-    types.insert(types.end(), {"server", "client"});
-    for (const std::string& layout : {std::string("/lib/"), "/jre/lib/" + arch + "/", "/lib/" + arch + "/"})
-        for (const std::string& type : types)
-            if (LibraryRef library = tryLibrary(l, home + layout + type + "/" + std::string(l.os.paths().vmLibrary)))
-                return library;
+    const std::string_view arch = posixRuntimeArchitecture();
+    const std::string_view library = l.os.paths().vmLibrary;
+    const std::string_view preferred = std::string_view(l.store.getProperty(prop::preferredVmType)).substr(0, kVmTypeChars);
+    const std::string layouts[] = {"/lib/", concat({"/jre/lib/", arch, "/"}), concat({"/lib/", arch, "/"})};
+    for (const std::string& layout : layouts)
+        for (std::string_view type : {preferred, std::string_view("server"), std::string_view("client")})
+            if (!type.empty())
+                if (LibraryRef loaded = tryLibrary(l, concat({home, layout, type, "/", library}))) return loaded;
     return nullptr;
 }
 
@@ -108,16 +108,23 @@ bool loadAndPublish(Launcher& l, const JvmLocation& found) {
 // on the search path, a runtime of the other word size). When none loads, the first one found
 // is reported, as the runtime the user most likely meant.
 bool searchAndLoad(Launcher& l, bool showErrors) {
-    std::optional<JvmLocation> firstFailure;
-    std::set<std::string> failed;  // a runtime met again through a later source is not loaded again
-    const JvmLocation found = searchJVM(l, [&](const JvmLocation& candidate) {
-        if (failed.count(candidate.javaExe) != 0) return false;
-        if (loadAndPublish(l, candidate)) return true;
-        failed.insert(candidate.javaExe);
-        if (!firstFailure) firstFailure = candidate;
-        l.log.message("No usable VM library for %s, searching on", candidate.javaExe.c_str());
-        return false;
-    });
+    struct Loader final : JvmAcceptor {
+        Launcher& l;
+        std::optional<JvmLocation> firstFailure;
+        std::vector<std::string> failed;  // a runtime met again through a later source is not loaded again
+
+        explicit Loader(Launcher& launcher) : l(launcher) {}
+        bool accept(const JvmLocation& candidate) override {
+            if (std::find(failed.begin(), failed.end(), candidate.javaExe) != failed.end()) return false;
+            if (loadAndPublish(l, candidate)) return true;
+            failed.push_back(candidate.javaExe);
+            if (!firstFailure) firstFailure = candidate;
+            l.log.message("No usable VM library for %s, searching on", candidate.javaExe.c_str());
+            return false;
+        }
+    } loader(l);
+    const JvmLocation found = searchJVM(l, &loader);
+    const std::optional<JvmLocation>& firstFailure = loader.firstFailure;
     if (found.kind != LocationKind::None) return true;
     if (firstFailure) {
         l.jvmLocationKind = static_cast<int>(firstFailure->kind);
@@ -153,24 +160,24 @@ bool LoadDLL(Launcher& l, bool showErrors, const std::optional<std::string>& loc
 LibraryRef loadJvmLibrary(Launcher& l, const std::string& javaExe) {
     if (!l.os.paths().windows) return loadPosixJvmLibrary(l, javaExe);
     if (LibraryRef library = loadJvmFromBinDir(l, javaExe)) return library;
-    return loadJvmFromBinDir(l, javaExeDirectory(javaExe) + "..\\jre\\bin\\java.exe");
+    return loadJvmFromBinDir(l, concat({javaExeDirectory(javaExe), "..\\jre\\bin\\java.exe"}));
 }
 
 LibraryRef loadJvmFromBinDir(Launcher& l, const std::string& javaExe) {
     const std::string binDir = javaExeBinDirectory(javaExe);
     const std::optional<std::string> saved = l.os.env.get("PATH");
-    setNativeSearchPath(l, saved.value_or("") + ";" + binDir, "");
+    setNativeSearchPath(l, concat({saved ? *saved : std::string_view(), ";", binDir}), "");
     LibraryRef library = nullptr;
-    const std::string preferred = l.store.getProperty(prop::preferredVmType).substr(0, kVmTypeChars);
+    const std::string_view preferred = std::string_view(l.store.getProperty(prop::preferredVmType)).substr(0, kVmTypeChars);
     if (!preferred.empty()) library = tryJvmDll(l, binDir, preferred);
     for (std::size_t i = 0; library == nullptr && i < kVmSubDirectories.size(); ++i)
-        library = tryJvmDll(l, binDir, std::string(kVmSubDirectories[i]));
+        library = tryJvmDll(l, binDir, kVmSubDirectories[i]);
     if (library == nullptr) setNativeSearchPath(l, saved, "");
     return library;
 }
 
-LibraryRef tryJvmDll(Launcher& l, const std::string& binDir, const std::string& subDir) {
-    return tryLibrary(l, binDir + "\\" + subDir + "\\jvm.dll");
+LibraryRef tryJvmDll(Launcher& l, std::string_view binDir, std::string_view subDir) {
+    return tryLibrary(l, concat({binDir, "\\", subDir, "\\jvm.dll"}));
 }
 
 }  // namespace zendra

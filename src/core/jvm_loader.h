@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "launcher.h"
 
@@ -20,7 +21,7 @@ LibraryRef loadJvmLibrary(Launcher& l, const std::string& javaExe);
 LibraryRef loadJvmFromBinDir(Launcher& l, const std::string& javaExe);
 
 // One attempt: binDir\subDir\jvm.dll.
-LibraryRef tryJvmDll(Launcher& l, const std::string& binDir, const std::string& subDir);
+LibraryRef tryJvmDll(Launcher& l, std::string_view binDir, std::string_view subDir);
 
 // The word size of the build as the failure texts show it ("64" or "32").
 std::string wordSizeText(const Launcher& l);

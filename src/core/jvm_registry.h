@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,8 +37,8 @@ inline constexpr const char* kFailedRunMarker = "1.0.0";
 
 // Reads a value of at most maxBytes bytes as text (cut at its first zero byte); nullopt when
 // the key or value is missing or the data is longer.
-std::optional<std::string> readRegistryValue(Launcher& l, Hive hive, const std::string& key,
-                                             const std::string& name, std::size_t maxBytes);
+std::optional<std::string> readRegistryValue(Launcher& l, Hive hive, std::string_view key, std::string_view name,
+                                             std::size_t maxBytes);
 
 // A java.exe path as one sub-key name: every "\\" becomes "/".
 std::string jvmPathKey(std::string_view javaExe);
@@ -56,12 +57,12 @@ void recordLocatedJvm(Launcher& l, const std::string& javaExe);
 std::optional<JvmCandidate> findCurrentJavaSoftJvm(Launcher& l, const VersionRange& range);
 
 // The sub-keys of one JavaSoft catalogue, greatest name first; the first that passes.
-std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRange& range, const std::string& key);
+std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRange& range, std::string_view key);
 
 // The sub-keys of several catalogues of one kind together, greatest name first (the earlier
 // catalogue first on equal names); the first that passes.
 std::optional<JvmCandidate> scanJavaSoftCatalogues(Launcher& l, const VersionRange& range,
-                                                   const std::vector<std::string>& keys);
+                                                   std::initializer_list<std::string_view> keys);
 
 // The current versions, then the runtime and development-kit sub-key scans, then the vendors'
 // own catalogues.

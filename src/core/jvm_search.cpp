@@ -23,44 +23,53 @@ std::optional<JvmLocation> tryDirectory(Launcher& l, const std::string& dir, con
     return found;
 }
 
+// The location when the acceptor (if any) takes it, else nullopt.
+std::optional<JvmLocation> taken(std::optional<JvmLocation> found, JvmAcceptor* acceptor) {
+    if (found && acceptor != nullptr && !acceptor->accept(*found)) found.reset();
+    return found;
+}
+
 // One location file (preferred or installer): its line, logged and checked as a Java home.
 std::optional<JvmLocation> tryLocationFile(Launcher& l, bool preferred, const VersionRange& range) {
     auto line = readJreConfigFile(l, preferred ? kPreferredLocationFile : kInstallerLocationFile);
     if (!line) return std::nullopt;
-    if (preferred)
-        l.log.message("Has preferred location %s", line->c_str());
-    else
-        l.log.message("Has installer location %s", line->c_str());
+    l.log.message(preferred ? "Has preferred location %s" : "Has installer location %s", line->c_str());
     auto found = tryDirectory(l, *line, range);
     if (found) l.log.message(preferred ? "Using preferred location" : "Using installer location");
     return found;
 }
 
 // One entry of the first pass, its text expanded.
-std::optional<JvmLocation> tryEntry(Launcher& l, const std::string& entry, const VersionRange& range) {
+std::optional<JvmLocation> tryEntry(Launcher& l, std::string_view entry, const VersionRange& range) {
     const char type = entry.front();
-    std::string text = entry.substr(1);
+    std::string text(entry.substr(1));
     expandVariables(l, text);
     l.log.message("Testing location %s (type %c)", text.c_str(), type);
     if (isDirectoryEntry(type)) return tryDirectory(l, text, range);
+    std::optional<std::string> javaExe;
+    LocationKind kind = LocationKind::Registry;
     if (type == 'E') {
-        if (auto javaExe = checkEnvironmentJvm(l, text, range)) return JvmLocation{LocationKind::Variable, *javaExe, text};
+        javaExe = checkEnvironmentJvm(l, text, range);
+        kind = LocationKind::Variable;
     } else if (type == 'S') {
-        if (auto javaExe = checkSearchPathJvm(l, range)) return JvmLocation{LocationKind::SearchPath, *javaExe, text};
+        javaExe = checkSearchPathJvm(l, range);
+        kind = LocationKind::SearchPath;
     } else if (type == 'Y') {
-        if (auto javaExe = findRegistryJvm(l, range)) return JvmLocation{LocationKind::Registry, *javaExe, {}};
+        javaExe = findRegistryJvm(l, range);
+        text.clear();
     }
-    return std::nullopt;
+    if (!javaExe) return std::nullopt;
+    return JvmLocation{kind, std::move(*javaExe), std::move(text)};
 }
 
-bool isAbsoluteText(const PathConventions& conv, const std::string& text) {
+bool isAbsoluteText(const PathConventions& conv, std::string_view text) {
     if (!conv.windows) return !text.empty() && (text[0] == '/' || text[0] == '\\');
     return text.size() > 1 && (text[1] == ':' || (text[0] == '\\' && text[1] == '\\'));
 }
 
 // The last resort: directory entries as configured, accepted when their java.exe exists.
 std::optional<JvmLocation> relativePass(Launcher& l, const std::vector<std::string>& entries,
-                                        const VersionRange& range, const JvmAcceptor& accept) {
+                                        const VersionRange& range, JvmAcceptor* acceptor) {
     for (const std::string& entry : entries) {
         const char type = entry.front();
         const std::string text = entry.substr(1);
@@ -69,61 +78,57 @@ std::optional<JvmLocation> relativePass(Launcher& l, const std::vector<std::stri
         std::string javaExe;
         if (checkJavaHomeDir(l, javaExe, text, range, true) && fileExists(l, javaExe)) {
             l.log.message("%s exists", javaExe.c_str());
-            JvmLocation found{LocationKind::Directory, javaExe, text};
-            if (accept(found)) return found;
+            if (auto found = taken(JvmLocation{LocationKind::Directory, std::move(javaExe), text}, acceptor))
+                return found;
         }
     }
     return std::nullopt;
 }
 
 // Earlier installations of the application, per user then per machine.
-std::optional<JvmLocation> previousInstallation(Launcher& l, const VersionRange& range, const JvmAcceptor& accept) {
+std::optional<JvmLocation> previousInstallation(Launcher& l, const VersionRange& range, JvmAcceptor* acceptor) {
     for (const Hive hive : {Hive::CurrentUser, Hive::LocalMachine}) {
         auto javaExe = findPreviousInstallation(l, hive, range);
         if (!javaExe) continue;
-        if (hive == Hive::CurrentUser)
-            l.log.message("found JRE from previous installation (user) %s", javaExe->c_str());
-        else
-            l.log.message("found JRE from previous installation (machine) %s", javaExe->c_str());
-        JvmLocation found{LocationKind::Registry, *javaExe, {}};
-        if (accept(found)) return found;
+        l.log.message(hive == Hive::CurrentUser ? "found JRE from previous installation (user) %s"
+                                                : "found JRE from previous installation (machine) %s",
+                      javaExe->c_str());
+        if (auto found = taken(JvmLocation{LocationKind::Registry, std::move(*javaExe), {}}, acceptor)) return found;
     }
     return std::nullopt;
 }
 
 // The fixed tail after the search sequence: the two Java-home variables.
-std::optional<JvmLocation> homeVariables(Launcher& l, const VersionRange& range, const JvmAcceptor& accept) {
+std::optional<JvmLocation> homeVariables(Launcher& l, const VersionRange& range, JvmAcceptor* acceptor) {
     for (const char* name : {"ZENDRA_JAVA_HOME", "QUILLON_JAVA_HOME"}) {
-        if (auto javaExe = checkEnvironmentJvm(l, name, range)) {
-            JvmLocation found{LocationKind::Variable, *javaExe, name};
-            if (accept(found)) return found;
-        }
+        if (auto javaExe = checkEnvironmentJvm(l, name, range))
+            if (auto found = taken(JvmLocation{LocationKind::Variable, std::move(*javaExe), name}, acceptor))
+                return found;
     }
     return std::nullopt;
 }
 
 }  // namespace
 
-JvmLocation searchJVM(Launcher& l, const JvmAcceptor& acceptor) {
-    const JvmAcceptor accept = acceptor ? acceptor : [](const JvmLocation&) { return true; };
-    const auto taken = [&](const std::optional<JvmLocation>& found) { return found && accept(*found); };
+JvmLocation searchJVM(Launcher& l, JvmAcceptor* acceptor) {
     l.log.message("Searching for a JVM");
     const std::vector<std::string> entries = splitList(l.store.getProperty(prop::searchSequence));
     const VersionRange range = readVersionRange(l);
-    if (auto found = tryLocationFile(l, true, range); taken(found)) return *found;
-    for (const std::string& entry : entries)
-        if (auto found = tryEntry(l, entry, range); taken(found)) return *found;
-    if (auto found = tryLocationFile(l, false, range); taken(found)) return *found;
-    if (auto found = relativePass(l, entries, range, accept)) return *found;
-    if (auto found = previousInstallation(l, range, accept)) return *found;
-    l.log.message("Search sequence finished");
-    if (auto found = homeVariables(l, range, accept)) return *found;
-    return {};
+    auto found = taken(tryLocationFile(l, true, range), acceptor);
+    for (std::size_t i = 0; !found && i < entries.size(); ++i) found = taken(tryEntry(l, entries[i], range), acceptor);
+    if (!found) found = taken(tryLocationFile(l, false, range), acceptor);
+    if (!found) found = relativePass(l, entries, range, acceptor);
+    if (!found) found = previousInstallation(l, range, acceptor);
+    if (!found) {
+        l.log.message("Search sequence finished");
+        found = homeVariables(l, range, acceptor);
+    }
+    return found ? std::move(*found) : JvmLocation{};
 }
 
-std::optional<std::string> readJreConfigFile(Launcher& l, const std::string& suffix) {
-    const std::string path = getFullPath(l, l.store.getProperty(prop::installationDirectory), true) +
-                             toNativeSeparators(l.os.paths(), suffix);
+std::optional<std::string> readJreConfigFile(Launcher& l, std::string_view suffix) {
+    std::string path = getFullPath(l, l.store.getProperty(prop::installationDirectory), true);
+    path += toNativeSeparators(l.os.paths(), std::string(suffix));
     auto line = readFirstTextLine(l, path, kConfigLineChars);
     if (!line) return std::nullopt;
     while (!line->empty() && (line->back() == '\r' || line->back() == '\n')) line->pop_back();
@@ -133,21 +138,17 @@ std::optional<std::string> readJreConfigFile(Launcher& l, const std::string& suf
 std::optional<std::string> checkEnvironmentJvm(Launcher& l, const std::string& name, const VersionRange& range) {
     auto value = l.os.env.get(name);
     if (!value || value->empty()) return std::nullopt;
-    std::string home = *value;
-    home = toNativeSeparators(l.os.paths(), home);
     std::string javaExe;
-    if (!javaHomeToJavaExe(l, javaExe, home)) return std::nullopt;
+    if (!javaHomeToJavaExe(l, javaExe, toNativeSeparators(l.os.paths(), std::move(*value)))) return std::nullopt;
     std::string version;
     if (!checkJavaExeWithCache(l, javaExe, version, range, false, true)) return std::nullopt;
     return javaExe;
 }
 
 std::optional<std::string> checkSearchPathJvm(Launcher& l, const VersionRange& range) {
-    auto found = l.os.fs.searchPath(std::string(l.os.paths().javaProgram));
-    if (!found) return std::nullopt;
-    std::string javaExe = *found;
+    auto javaExe = l.os.fs.searchPath(std::string(l.os.paths().javaProgram));
     std::string version;
-    if (!checkJavaExeWithCache(l, javaExe, version, range, false, true)) return std::nullopt;
+    if (!javaExe || !checkJavaExeWithCache(l, *javaExe, version, range, false, true)) return std::nullopt;
     return javaExe;
 }
 

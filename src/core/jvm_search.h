@@ -1,9 +1,9 @@
 // The search for a Java runtime: a fixed frame of sources around the configured search sequence.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "launcher.h"
 #include "version_rules.h"
@@ -33,14 +33,21 @@ inline constexpr const char* kInstallerLocationFile = "\\.quillon\\inst_jre.cfg"
 
 // Decides whether a runtime that passed its checks serves (LoadDLL: its VM library loads);
 // when it does not, the search goes on with the next source.
-using JvmAcceptor = std::function<bool(const JvmLocation&)>;
+class JvmAcceptor {
+public:
+    // Whether the search ends with this runtime.
+    virtual bool accept(const JvmLocation& found) = 0;
 
-// Walks every source in order and returns the first runtime that passes (and that accept,
-// when given, takes).
-JvmLocation searchJVM(Launcher& l, const JvmAcceptor& accept = {});
+protected:
+    ~JvmAcceptor() = default;
+};
+
+// Walks every source in order and returns the first runtime that passes (and that the
+// acceptor, when given, takes).
+JvmLocation searchJVM(Launcher& l, JvmAcceptor* acceptor = nullptr);
 
 // The first line (line ends removed) of a location file under the installation directory.
-std::optional<std::string> readJreConfigFile(Launcher& l, const std::string& suffix);
+std::optional<std::string> readJreConfigFile(Launcher& l, std::string_view suffix);
 
 // The java.exe of the Java home an environment variable names, when it passes.
 std::optional<std::string> checkEnvironmentJvm(Launcher& l, const std::string& name, const VersionRange& range);

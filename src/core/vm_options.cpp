@@ -107,7 +107,8 @@ std::optional<std::string> optionOfLine(std::string line) {
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) return std::nullopt;
     const std::size_t last = line.find_last_not_of(" \t");
-    line = line.substr(first, last - first + 1);
+    line.resize(last + 1);
+    line.erase(0, first);
     if (line.front() == '#') return std::nullopt;
     return line;
 }
@@ -124,14 +125,14 @@ std::unique_ptr<File> openOptionFile(Launcher& l, const std::string& path) {
 }
 
 // Processes every line of an open option file named name.
-void readOptionLines(Launcher& l, const std::string& name, const std::string* baseFile, File& file, OptionSink& sink) {
+void readOptionLines(Launcher& l, const char* name, const std::string* baseFile, File& file, OptionSink& sink) {
     bool cut = false;
     std::vector<std::string> lines = splitLines(decodeOptionFile(l, readBounded(file, kMaxOptionFileBytes, cut)));
     if (cut)
-        l.log.error("option file %s is longer than %d bytes, the rest is ignored", name.c_str(),
+        l.log.error("option file %s is longer than %d bytes, the rest is ignored", name,
                     static_cast<int>(kMaxOptionFileBytes));
     if (lines.size() > kMaxOptionFileLines) {
-        l.log.error("option file %s has more than %d lines, the rest is ignored", name.c_str(),
+        l.log.error("option file %s has more than %d lines, the rest is ignored", name,
                     static_cast<int>(kMaxOptionFileLines));
         lines.resize(kMaxOptionFileLines);
     }
@@ -193,7 +194,7 @@ void addPropertyOptions(Launcher& l, OptionSink& sink) {
     l.log.message("adding options\n");
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i] == kInclude && i + 1 < tokens.size()) {
-            processOption(l, tokens[i] + " " + tokens[i + 1], nullptr, sink);
+            processOption(l, concat({tokens[i], " ", tokens[i + 1]}), nullptr, sink);
             ++i;
         } else {
             processOption(l, tokens[i], nullptr, sink);
@@ -230,7 +231,7 @@ void processOption(Launcher& l, const std::string& option, const std::string* ba
 
 void readOptionFile(Launcher& l, const std::string* baseFile, std::unique_ptr<File> file, OptionSink& sink) {
     if (!file) return;
-    readOptionLines(l, baseFile ? *baseFile : std::string("(default)"), baseFile, *file, sink);
+    readOptionLines(l, baseFile ? baseFile->c_str() : "(default)", baseFile, *file, sink);
 }
 
 std::unique_ptr<File> openDefaultOptionFile(Launcher& l, std::string* openedPath) {
@@ -241,13 +242,13 @@ std::unique_ptr<File> openDefaultOptionFile(Launcher& l, std::string* openedPath
     if (longForm.find('?') != std::string::npos) longForm = exe;
     // Windows cuts the four characters of ".exe"; a Linux executable usually has no suffix.
     const std::size_t suffix = l.os.paths().windows ? 4 : (endsWithIgnoreCase(longForm, ".exe") ? 4 : 0);
-    const std::string stem = longForm.size() >= suffix ? longForm.substr(0, longForm.size() - suffix) : longForm;
-    std::string path = stem + ".vmoptions";
+    const std::string_view stem(longForm.data(), longForm.size() >= suffix ? longForm.size() - suffix : longForm.size());
+    std::string path = concat({stem, ".vmoptions"});
     std::unique_ptr<File> file = openOptionFile(l, path);
     l.log.message("vmoptions: exe file: %s, long: %s, opts1: %s, file: %p", exe.c_str(), longForm.c_str(),
                   path.c_str(), static_cast<const void*>(file.get()));
     if (!file) {
-        path = longForm + ".vmoptions";
+        path = concat({longForm, ".vmoptions"});
         file = openOptionFile(l, path);
         l.log.message("vmoptions: opts2: %s, file: %p", path.c_str(), static_cast<const void*>(file.get()));
     }
@@ -262,7 +263,7 @@ void readDefaultOptionFile(Launcher& l, OptionSink& sink) {
     if (!file) return;
     // Registered like an included file, so that an include leading back to it is cut.
     sink.includeChain.push_back(includeKey(l, path));
-    readOptionLines(l, path, nullptr, *file, sink);
+    readOptionLines(l, path.c_str(), nullptr, *file, sink);
     sink.includeChain.pop_back();
 }
 

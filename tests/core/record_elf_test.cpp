@@ -11,6 +11,7 @@ namespace zendra {
 namespace {
 
 using test::failureOf;
+using test::loadFailure;
 
 using test::buildElf;
 using test::kElfNoBits;
@@ -26,16 +27,6 @@ std::string walk(const Bytes& bytes) {
     RecordReader reader(file, log);
     const std::string result = std::to_string(reader.seekToAppendedData());
     return reader.failed() ? reader.failure() : result;
-}
-
-// The walk followed by the record's head, as the launcher reads it.
-std::string loadFailure(const Bytes& bytes) {
-    MemoryFile file(bytes);
-    NullLogger log;
-    RecordReader reader(file, log);
-    reader.seekToAppendedData();
-    reader.readHead();
-    return failureOf(reader);
 }
 
 TestElfShape elf32() {

@@ -12,6 +12,7 @@ namespace zendra {
 namespace {
 
 using test::failureOf;
+using test::loadFailure;
 
 using pack::Package;
 using test::RecordBytes;
@@ -310,14 +311,6 @@ TEST(RecordPeWalk, StartsBehindTheLastHeaderNotTheLargestEnd) {
 
 TEST(RecordPeWalk, NothingAppendedEndsInReadIntOrMagic) {
     std::vector<std::uint8_t> image = test::buildPe({{0x400, 0x200}});
-    const auto loadFailure = [](const std::vector<std::uint8_t>& bytes) {
-        MemoryFile file(bytes);
-        NullLogger log;
-        RecordReader reader(file, log);
-        reader.seekToAppendedData();
-        reader.readHead();
-        return failureOf(reader);
-    };
     EXPECT_EQ(loadFailure(image), "Internal Error: readInt");
     image.resize(image.size() + 64, 0x11);
     EXPECT_EQ(loadFailure(image), "Internal Error: magic");

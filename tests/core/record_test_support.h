@@ -265,4 +265,14 @@ private:
 // The reader's failure text, or "no error".
 inline std::string failureOf(const RecordReader& reader) { return reader.failed() ? reader.failure() : "no error"; }
 
+// The failure text of the walk followed by the record's head, as the launcher reads them.
+inline std::string loadFailure(const std::vector<std::uint8_t>& bytes) {
+    MemoryFile file(bytes);
+    NullLogger log;
+    RecordReader reader(file, log);
+    reader.seekToAppendedData();
+    reader.readHead();
+    return failureOf(reader);
+}
+
 }  // namespace zendra::test

@@ -58,6 +58,9 @@ fi
 build/host/tools/zendra-pack --dump "$out/hello.exe" --output "$out/hello.dump.json"
 echo "   record: $(wc -c <"$out/hello.dump.json") bytes of description written back to build/sample/hello.dump.json"
 
+# Packaging ran its resource helper under Wine in this prefix: a new process that reaches the
+# Wine server while that server is shutting down can be killed, so wait for it to end first.
+"$wineserver" -w
 echo "== running: wine hello.exe -q_qln_internal hello.txt   (ZENDRA_LOG=yes)"
 echo "   search sequence of the sample: $(grep -o '"searchSequence": "[^"]*"' sample/hello.json)"
 set +e

@@ -82,8 +82,9 @@ public:
 private:
     template <typename Function>
     friend void callOnce(OnceFlag& flag, Function&& function);
-    // Runs run(context) unless a run on this flag completed; a run that throws does not
-    // complete (the next call runs again) and its exception reaches the caller.
+    // Runs run(context) unless a run on this flag completed. Where exceptions exist, a run
+    // that throws does not complete (the next call runs again) and its exception reaches the
+    // caller; the Windows launchers throw none.
     void execute(void (*run)(void*), void* context);
 
     void* state_ = nullptr;  // the INIT_ONCE (one pointer, all zero before the first run)

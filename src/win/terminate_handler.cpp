@@ -53,16 +53,6 @@ void __verbose_terminate_handler() {
     std::fputs("terminate called after throwing an instance of '", stderr);
     std::fputs(type->name(), stderr);
     std::fputs("'\n", stderr);
-#if defined(__cpp_exceptions)
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        std::fputs("  what():  ", stderr);
-        std::fputs(e.what(), stderr);
-        std::fputs("\n", stderr);
-    } catch (...) {
-    }
-#endif
     std::abort();
 }
 

@@ -4,7 +4,6 @@
 #include <process.h>
 
 #include <algorithm>
-#include <exception>
 #include <memory>
 
 #include "guard.h"
@@ -28,27 +27,13 @@ PCONDITION_VARIABLE asCondition(void*& state) {
 struct OnceRun {
     void (*run)(void*);
     void* context;
-#if defined(__cpp_exceptions)
-    std::exception_ptr failure;
-#endif
 };
 
-// The initialisation callback: an exception fails the run and is kept for the caller, as
-// none may unwind through the system's frames.
+// The initialisation callback (this library is built without exceptions: runs complete).
 BOOL CALLBACK runOnce(PINIT_ONCE, PVOID parameter, PVOID*) {
     auto& once = *static_cast<OnceRun*>(parameter);
-#if defined(__cpp_exceptions)
-    try {
-        once.run(once.context);
-        return TRUE;
-    } catch (...) {
-        once.failure = std::current_exception();
-        return FALSE;
-    }
-#else
     once.run(once.context);
     return TRUE;
-#endif
 }
 
 // Entry of a thread started by Thread::start: takes over the body and runs it.
@@ -103,12 +88,7 @@ bool ConditionVariable::waitUntil(std::unique_lock<Mutex>& lock, std::uint64_t d
 
 void OnceFlag::execute(void (*run)(void*), void* context) {
     OnceRun once{run, context};
-    const BOOL done = ::InitOnceExecuteOnce(reinterpret_cast<PINIT_ONCE>(&state_), runOnce, &once, nullptr);
-#if defined(__cpp_exceptions)
-    if (!done && once.failure) std::rethrow_exception(once.failure);
-#else
-    (void)done;
-#endif
+    ::InitOnceExecuteOnce(reinterpret_cast<PINIT_ONCE>(&state_), runOnce, &once, nullptr);
 }
 
 bool Thread::start(std::function<void()> body) {

@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Compiler launcher for Windows code: compiles through assembly and packs two kinds of section.
+
+Usage: pe_assembly.py <compiler command...>   (as a CMake compiler launcher)
+
+1. Code. The PE assembler gives every code section of its own (one per function with
+   -ffunction-sections) a 16-byte alignment and pads the section's size to it, so a launcher of
+   some 800 functions carries kilobytes of filler. The compiler asks for the alignment a function
+   really needs with its own ".align" (2 for member functions, which pointers to members rely
+   on), so code sections get the assembler's 1-byte base alignment (".section name, "x0"").
+2. String literals. The compiler puts an object's literals into its one ".rdata" section: the
+   linker can neither drop the literals of functions it drops nor share a literal that several
+   objects use (the C++ library's error texts alone stand in dozens of objects). PE has no
+   mergeable string sections, so each literal moves into a section of its own, named after its
+   content and marked to keep one copy ("linkonce"), the way the compiler emits inline functions.
+
+Any command that does not compile one source file to an object runs unchanged.
+"""
+import hashlib
+import os
+import re
+import subprocess
+import sys
+
+CODE_SECTION = re.compile(r'^(\t\.section\t\.text(?:\$[^,\s]*)?),"x"$')
+RDATA_SECTION = re.compile(r'^\t\.section\s+\.rdata,"dr"$')
+SECTION = re.compile(r"^\t\.(section|text|data|bss)\b")
+ALIGN = re.compile(r"^\t\.align\s+(\d+)$")
+LITERAL_LABEL = re.compile(r"^(\.?LC\d+):$")
+ASCII = re.compile(r"^\t\.ascii\s")
+# A directive that adds data to the literal before it: the literal is then not a string alone.
+MORE_DATA = re.compile(r"^\t\.(?!section|text|data|bss|align|p2align|balign|globl|def|ident|linkonce|seh_)\w+")
+LABEL_REFERENCE = re.compile(r"(?<![\w.])(\.?LC\d+)(?![\w$])")
+
+
+def compiler_index(command):
+    """The position of the compiler driver itself (a launcher such as ccache may come first)."""
+    for i, word in enumerate(command):
+        if re.search(r"(gcc|g\+\+|cc|c\+\+)(-[\w.]+)?$", os.path.basename(word)) and "ccache" not in word:
+            return i
+    return 0
+
+
+def literal_section(align, data):
+    """The lines of one literal in a shared section; its symbol is named after the content."""
+    power = max(align, 1).bit_length() - 1
+    symbol = "__zendra_literal_" + hashlib.sha1(f"{power}\n{''.join(data)}".encode()).hexdigest()[:20]
+    head = [f'\t.section\t.rdata${symbol},"dr{power}"', "\t.linkonce discard", f"\t.globl\t{symbol}", f"{symbol}:"]
+    return symbol, head + data + ['\t.section .rdata,"dr"']
+
+
+def packed(text):
+    """The assembly with packed code sections and shared string literals."""
+    lines = text.split("\n")
+    out, names = [], {}
+    in_rdata, i = False, 0
+    while i < len(lines):
+        line = lines[i]
+        if SECTION.match(line):
+            in_rdata = bool(RDATA_SECTION.match(line))
+        align_match = ALIGN.match(line) if in_rdata else None
+        at = i + 1 if align_match else i
+        label = LITERAL_LABEL.match(lines[at]) if in_rdata and at < len(lines) else None
+        if label:
+            end = at + 1
+            while end < len(lines) and ASCII.match(lines[end]):
+                end += 1
+            if end > at + 1 and not (end < len(lines) and MORE_DATA.match(lines[end])):
+                symbol, block = literal_section(int(align_match.group(1)) if align_match else 1, lines[at + 1:end])
+                names[label.group(1)] = symbol
+                out.extend(block)
+                i = end
+                continue
+        code = CODE_SECTION.match(line)
+        out.append(code.group(1) + ',"x0"' if code else line)
+        i += 1
+    result = "\n".join(out)
+    return LABEL_REFERENCE.sub(lambda m: names.get(m.group(1), m.group(1)), result) if names else result
+
+
+def main(command):
+    """Compiles through assembly with packed sections; returns the exit code."""
+    if "-c" not in command or "-o" not in command:
+        return subprocess.call(command)
+    at = command.index("-o") + 1
+    obj = command[at]
+    asm = obj + ".s"
+    to_assembly = list(command)
+    to_assembly[to_assembly.index("-c")] = "-S"
+    to_assembly[at] = asm
+    code = subprocess.call(to_assembly)
+    if code != 0:
+        return code
+    try:
+        with open(asm, encoding="utf-8", errors="surrogateescape") as handle:
+            text = handle.read()
+        with open(asm, "w", encoding="utf-8", errors="surrogateescape") as handle:
+            handle.write(packed(text))
+        return subprocess.call([command[compiler_index(command)], "-c", asm, "-o", obj])
+    finally:
+        os.remove(asm)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

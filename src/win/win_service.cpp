@@ -28,8 +28,10 @@ constexpr DWORD kOutputChunk = 8192;
 // How long the end of a worker waits for the output thread to see the pipe close.
 constexpr DWORD kOutputDrainMs = 2000;
 
-// The object whose callbacks the system's context-free entries call.
-std::atomic<WinServiceControl*> activeControl{nullptr};
+// Where the system's context-free callbacks go.
+std::atomic<ServiceEvents*> dispatcherEvents{nullptr};
+std::atomic<ServiceEvents*> controlEvents{nullptr};
+std::atomic<ServiceEvents*> consoleEvents{nullptr};
 
 ServiceStatus fromNative(const SERVICE_STATUS& s) {
     return {s.dwServiceType, s.dwCurrentState, s.dwControlsAccepted, s.dwWin32ExitCode,
@@ -137,22 +139,21 @@ private:
     TextCodec& codec_;
 };
 
-// What the output thread owns: the pipe's read end and the two notifications.
+// What the output thread owns: the pipe's read end, and whom it tells of its start and end.
 struct OutputReader {
     UniqueHandle pipe;
-    std::function<void()> started;
-    std::function<void()> finished;
+    ServiceEvents& events;
 };
 
 DWORD WINAPI readOutput(LPVOID parameter) {
     const std::unique_ptr<OutputReader> reader(static_cast<OutputReader*>(parameter));
     ZENDRA_TRY {
-        reader->started();
+        reader->events.outputReading(false);
         std::array<char, kOutputChunk> chunk{};
         DWORD read = 0;
         while (::ReadFile(reader->pipe.get(), chunk.data(), kOutputChunk, &read, nullptr) && read > 0) {
         }
-        reader->finished();
+        reader->events.outputReading(true);
     } ZENDRA_CATCH_ALL {
     }
     return 0;
@@ -188,9 +189,8 @@ public:
         return true;
     }
 
-    void discardOutput(std::function<void()> started, std::function<void()> finished) override {
-        auto reader = std::make_unique<OutputReader>(OutputReader{std::move(outputRead_), std::move(started),
-                                                                  std::move(finished)});
+    void discardOutput(ServiceEvents& events) override {
+        auto reader = std::make_unique<OutputReader>(OutputReader{std::move(outputRead_), events});
         HANDLE thread = ::CreateThread(nullptr, 0, readOutput, reader.get(), 0, nullptr);
         if (thread == nullptr) return;
         reader.release();
@@ -236,17 +236,26 @@ bool inheritablePipe(UniqueHandle& read, UniqueHandle& write) {
 }
 
 void WINAPI serviceMainCallback(DWORD count, LPWSTR* vector) {
-    std::vector<std::u16string> arguments;
-    for (DWORD i = 0; i < count && vector != nullptr; ++i) arguments.push_back(fromWide(vector[i]));
-    if (WinServiceControl* control = activeControl.load()) control->serviceMainEntry(arguments);
+    ZENDRA_TRY {
+        std::vector<std::u16string> arguments;
+        for (DWORD i = 0; i < count && vector != nullptr; ++i) arguments.push_back(fromWide(vector[i]));
+        if (ServiceEvents* events = dispatcherEvents.load()) events->serviceMain(arguments);
+    } ZENDRA_CATCH_ALL {
+    }
 }
 
 void WINAPI controlCallback(DWORD code) {
-    if (WinServiceControl* control = activeControl.load()) control->controlEntry(code);
+    ZENDRA_TRY {
+        if (ServiceEvents* events = controlEvents.load()) events->control(code);
+    } ZENDRA_CATCH_ALL {
+    }
 }
 
 BOOL WINAPI consoleCallback(DWORD) {
-    if (WinServiceControl* control = activeControl.load()) control->consoleEntry();
+    ZENDRA_TRY {
+        if (ServiceEvents* events = consoleEvents.load()) events->consoleEvent();
+    } ZENDRA_CATCH_ALL {
+    }
     return TRUE;
 }
 
@@ -261,11 +270,8 @@ std::unique_ptr<ServiceManager> WinServiceControl::openManager(std::uint32_t acc
     return std::make_unique<WinServiceManager>(std::move(manager), codec_);
 }
 
-bool WinServiceControl::runDispatcher(const std::string& name,
-                                      std::function<void(const std::vector<std::u16string>&)> serviceMain,
-                                      std::uint32_t& error) {
-    serviceMain_ = std::move(serviceMain);
-    activeControl.store(this);
+bool WinServiceControl::runDispatcher(const std::string& name, ServiceEvents& events, std::uint32_t& error) {
+    dispatcherEvents.store(&events);
     std::wstring wideName = toWide(codec_.fromAnsi(name));
     SERVICE_TABLE_ENTRYW table[] = {{wideName.data(), serviceMainCallback}, {nullptr, nullptr}};
     if (::StartServiceCtrlDispatcherW(table)) return true;
@@ -273,9 +279,8 @@ bool WinServiceControl::runDispatcher(const std::string& name,
     return false;
 }
 
-bool WinServiceControl::registerControlHandler(const std::u16string& name, std::function<void(std::uint32_t)> handler) {
-    controlHandler_ = std::move(handler);
-    activeControl.store(this);
+bool WinServiceControl::registerControlHandler(const std::u16string& name, ServiceEvents& events) {
+    controlEvents.store(&events);
     SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerW(toWide(name).c_str(), controlCallback);
     statusHandle_ = handle;
     return handle != nullptr;
@@ -288,9 +293,8 @@ bool WinServiceControl::setStatus(const ServiceStatus& status, std::uint32_t& er
     return false;
 }
 
-void WinServiceControl::handleConsoleEvents(std::function<void()> onEvent) {
-    consoleHandler_ = std::move(onEvent);
-    activeControl.store(this);
+void WinServiceControl::handleConsoleEvents(ServiceEvents& events) {
+    consoleEvents.store(&events);
     ::SetConsoleCtrlHandler(consoleCallback, TRUE);
 }
 
@@ -310,26 +314,5 @@ std::unique_ptr<WorkerProcess> WinServiceControl::createWorker(PipeStep& failedS
 }
 
 void WinServiceControl::exitNormally(int code) { std::exit(code); }
-
-void WinServiceControl::serviceMainEntry(const std::vector<std::u16string>& arguments) noexcept {
-    ZENDRA_TRY {
-        if (serviceMain_) serviceMain_(arguments);
-    } ZENDRA_CATCH_ALL {
-    }
-}
-
-void WinServiceControl::controlEntry(std::uint32_t code) noexcept {
-    ZENDRA_TRY {
-        if (controlHandler_) controlHandler_(code);
-    } ZENDRA_CATCH_ALL {
-    }
-}
-
-void WinServiceControl::consoleEntry() noexcept {
-    ZENDRA_TRY {
-        if (consoleHandler_) consoleHandler_();
-    } ZENDRA_CATCH_ALL {
-    }
-}
 
 }  // namespace zendra::win

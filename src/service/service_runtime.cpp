@@ -193,10 +193,12 @@ void ServiceRole::control(std::uint32_t code) {
 
 std::u16string workerCommandLine(const ArgumentList& arguments, const std::u16string& serviceName,
                                  const std::vector<std::u16string>& startArguments) {
-    ArgumentList pieces = arguments;
-    if (pieces.empty()) pieces.emplace_back();
-    pieces.insert(pieces.begin() + 1, serviceName);
-    if (!startArguments.empty()) pieces.insert(pieces.end(), startArguments.begin() + 1, startArguments.end());
+    ArgumentList pieces;
+    pieces.reserve(arguments.size() + startArguments.size() + 2);
+    pieces.push_back(arguments.empty() ? std::u16string() : arguments.front());
+    pieces.push_back(serviceName);
+    for (const ArgumentList* list : {&arguments, &startArguments})
+        for (std::size_t i = 1; i < list->size(); ++i) pieces.push_back((*list)[i]);
     pieces.emplace_back(kWorkerMarker);
     return joinCommandLine(pieces);
 }

@@ -80,10 +80,14 @@ std::u16string fromUtf16(std::string_view bytes, bool bigEndian) {
 // byte order; those are converted. A file without a mark is taken as it stands.
 std::string decodeOptionFile(Launcher& l, std::string bytes) {
     const std::string_view view(bytes);
-    if (view.substr(0, 3) == "\xEF\xBB\xBF") return l.os.codec.toAnsi(fromUtf8(view.substr(3))).text;
-    if (view.substr(0, 2) == "\xFF\xFE") return l.os.codec.toAnsi(fromUtf16(view.substr(2), false)).text;
-    if (view.substr(0, 2) == "\xFE\xFF") return l.os.codec.toAnsi(fromUtf16(view.substr(2), true)).text;
-    return bytes;
+    std::u16string text;
+    if (startsWith(view, "\xEF\xBB\xBF"))
+        text = fromUtf8(view.substr(3));
+    else if (startsWith(view, "\xFF\xFE") || startsWith(view, "\xFE\xFF"))
+        text = fromUtf16(view.substr(2), view[0] == '\xFE');
+    else
+        return bytes;
+    return l.os.codec.toAnsi(text).text;
 }
 
 // How many lines an option text has; the last one need not end with a line feed.

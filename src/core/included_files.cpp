@@ -81,8 +81,8 @@ int extractNamedEntries(Launcher& l, File& self, std::int32_t count) {
     std::int32_t extracted = 0;
     for (const std::string& name : splitNames(l.store.getProperty(prop::includedFileNames))) {
         if (extracted >= count) break;
-        if (const std::optional<std::string> reason = unsafeIncludedName(name)) {
-            l.log.error("refusing included file %s: %s", name.c_str(), reason->c_str());
+        if (const char* reason = unsafeIncludedName(name)) {
+            l.log.error("refusing included file %s: %s", name.c_str(), reason);
             fatalPropertyWithArgument(l, prop::errorInternal, "11");
         }
         const std::string nativeName = toNativeSeparators(l.os.paths(), name);
@@ -99,7 +99,7 @@ int extractNamedEntries(Launcher& l, File& self, std::int32_t count) {
 
 }  // namespace
 
-std::optional<std::string> unsafeIncludedName(std::string_view name) {
+const char* unsafeIncludedName(std::string_view name) {
     if (name.empty()) return "empty name";
     if (name.front() == '\\' || name.front() == '/') return "leading separator";
     if (name.find(':') != std::string_view::npos) return "drive or stream name";
@@ -111,7 +111,7 @@ std::optional<std::string> unsafeIncludedName(std::string_view name) {
         if (isDevicePart(name.substr(start, end - start))) return "device name";
         start = end + 1;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 int copyDescrambled(Launcher& l, File& source, File& target, std::int64_t count, bool descramble) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,7 +23,7 @@ int copyDescrambled(Launcher& l, File& source, File& target, std::int64_t count,
 
 // Why an included file's name would reach outside the per-run directory (a ".." part, a
 // drive or stream colon, a leading separator) or reach a device (a part named like CON,
-// NUL, COM1, with any extension); nullopt when the name stays an ordinary file inside.
-std::optional<std::string> unsafeIncludedName(std::string_view name);
+// NUL, COM1, with any extension); nullptr when the name stays an ordinary file inside.
+const char* unsafeIncludedName(std::string_view name);
 
 }  // namespace zendra

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 
 #include "included_files.h"
 
@@ -38,8 +37,8 @@ bool isDeviceName(std::string_view part) {
 CheckedName checkEntryName(const PathConventions& conventions, std::string_view name) {
     CheckedName checked;
     if (name.empty()) return checked;
-    if (const std::optional<std::string> reason = unsafeIncludedName(name)) {
-        checked.refusal = *reason;
+    if (const char* reason = unsafeIncludedName(name)) {
+        checked.refusal = reason;
         return checked;
     }
     std::size_t start = 0;

@@ -1,11 +1,13 @@
 #include "class_path.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "errors.h"
 #include "expand.h"
 #include "paths.h"
 #include "property_ids.h"
+#include "text.h"
 
 namespace zendra {
 namespace {
@@ -39,7 +41,8 @@ struct ClassPathEntry {
 bool addPathEntry(Launcher& l, std::string& text, const std::string& value) {
     const std::string resolved = resolvePathList(l, value);
     if (resolved.empty()) return false;
-    text += resolved + l.os.paths().listSeparator;
+    text += resolved;
+    text += l.os.paths().listSeparator;
     return allPathsExist(l, resolved);
 }
 
@@ -47,18 +50,20 @@ bool addPathEntry(Launcher& l, std::string& text, const std::string& value) {
 std::optional<bool> addVariableEntry(Launcher& l, std::string& text, const std::string& name) {
     std::optional<std::string> value = l.os.env.get(name);
     if (!value) return std::nullopt;
-    if (value->size() >= 2 && value->front() == '"' && value->back() == '"') *value = value->substr(1, value->size() - 2);
+    if (value->size() >= 2 && value->front() == '"' && value->back() == '"') {
+        value->pop_back();
+        value->erase(0, 1);
+    }
     if (value->empty()) return false;
     text += *value;
     if (!endsWithChar(text, l.os.paths().listSeparator)) text += l.os.paths().listSeparator;
     return true;
 }
 
-// S: the archives of a directory, jar files before zip files.
-bool addScannedEntry(Launcher& l, std::string& text, const std::string& value) {
-    const std::string dir = resolvePath(l, value);
-    const bool jars = addArchivesOfDirectory(l, text, dir, "jar");
-    const bool zips = addArchivesOfDirectory(l, text, dir, "zip");
+// The archives of a directory, jar files before zip files; whether the directory exists.
+bool addArchives(Launcher& l, std::string& text, const std::string& directory) {
+    const bool jars = addArchivesOfDirectory(l, text, directory, "jar");
+    const bool zips = addArchivesOfDirectory(l, text, directory, "zip");
     return jars || zips;
 }
 
@@ -67,7 +72,7 @@ void addEntry(Launcher& l, std::string& text, const ClassPathEntry& entry) {
     switch (entry.type) {
     case 'A':
     case 'D': found = addPathEntry(l, text, entry.value); break;
-    case 'S': found = addScannedEntry(l, text, entry.value); break;
+    case 'S': found = addArchives(l, text, resolvePath(l, entry.value)); break;
     case 'E': {
         const std::optional<bool> added = addVariableEntry(l, text, entry.value);
         if (!added) {
@@ -90,8 +95,10 @@ void addEntry(Launcher& l, std::string& text, const ClassPathEntry& entry) {
 bool addArchivesOfDirectory(Launcher& l, std::string& classPathText, const std::string& directory,
                             const std::string& extension) {
     if (!pathExists(l, directory)) return false;
-    for (const std::string& name : listFilesWithExtension(l, directory, extension))
-        classPathText += resolvePath(l, joinPath(l.os.paths(), directory, name)) + l.os.paths().listSeparator;
+    for (const std::string& name : listFilesWithExtension(l, directory, extension)) {
+        classPathText += resolvePath(l, joinPath(l.os.paths(), directory, name));
+        classPathText += l.os.paths().listSeparator;
+    }
     return true;
 }
 
@@ -103,8 +110,9 @@ void addConfiguredClassPath(Launcher& l, std::string& classPathText) {
         std::size_t end = configured.find(';', start);
         if (end == std::string::npos) end = configured.size();
         if (end > start) {
-            const std::string piece = configured.substr(start, end - start);
-            ClassPathEntry entry{piece[0], piece.size() > 1 && piece[1] == '1', piece.size() > 2 ? piece.substr(2) : ""};
+            const std::string_view piece(configured.data() + start, end - start);
+            ClassPathEntry entry{piece[0], piece.size() > 1 && piece[1] == '1',
+                                 std::string(piece.substr(std::min<std::size_t>(piece.size(), 2)))};
             expandVariables(l, entry.value);
             addEntry(l, classPathText, entry);
         }
@@ -115,21 +123,24 @@ void addConfiguredClassPath(Launcher& l, std::string& classPathText) {
 std::string runtimeLibraryEntry(Launcher& l) {
     const PathConventions& conv = l.os.paths();
     const std::string dir = getFullPath(l, l.store.getProperty(prop::installationDirectory), true);
-    return joinPath(conv, joinPath(conv, dir, ".quillon"), "qlnruntime.jar") + conv.listSeparator;
+    std::string entry =
+        joinPath(conv, dir, concat({".quillon", std::string_view(&conv.separator, 1), "qlnruntime.jar"}));
+    entry += conv.listSeparator;
+    return entry;
 }
 
 std::string composeClassPath(Launcher& l, const OptionSink& sink) {
     const char separator = l.os.paths().listSeparator;
     std::string text = kClassPathPrefix;
-    if (!sink.classpathPrepend.empty()) text += sink.classpathPrepend + separator;
+    if (!sink.classpathPrepend.empty()) {
+        text += sink.classpathPrepend;
+        text += separator;
+    }
     // Without a per-run directory there is nothing of it to add; "\\user" alone would name a
     // directory at the root of the current drive.
     if (!l.launcherTempDir.empty()) {
-        addArchivesOfDirectory(l, text, l.launcherTempDir, "jar");
-        addArchivesOfDirectory(l, text, l.launcherTempDir, "zip");
-        const std::string user = joinPath(l.os.paths(), l.launcherTempDir, "user");
-        addArchivesOfDirectory(l, text, user, "jar");
-        addArchivesOfDirectory(l, text, user, "zip");
+        addArchives(l, text, l.launcherTempDir);
+        addArchives(l, text, joinPath(l.os.paths(), l.launcherTempDir, "user"));
     }
     if (l.kind != LauncherKind::Setup && isQuillonFlavour(l)) text += runtimeLibraryEntry(l);
     if (!sink.classpathOverride.empty())
@@ -172,7 +183,7 @@ void setNativeSearchPath(Launcher& l, const std::optional<std::string>& value, c
         l.log.message("Setting %s%s %s", name.c_str(), what, text.c_str());
     else
         l.log.message("Setting %s%s %s failed with error %d", name.c_str(), what, text.c_str(), static_cast<int>(error));
-    l.os.env.setRuntimeCopy(name + "=" + text);
+    l.os.env.setRuntimeCopy(concat({name, "=", text}));
 }
 
 }  // namespace zendra

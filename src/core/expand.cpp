@@ -97,9 +97,10 @@ void replaceAll(Launcher& l, std::string& text, const std::string& pattern, cons
         --budget.replacements;
         result.append(text, copied, pos - copied).append(value);
         copied = pos + pattern.size();
-        l.log.message("expanding %s to %s in %s.", pattern.c_str(), excerpt(value).c_str(),
-                      excerpt(result.size() > kLoggedChars ? result.substr(0, kLoggedChars + 1)
-                                                           : result + text.substr(copied, kLoggedChars + 1)).c_str());
+        // The text so far with what follows it, enough of it for the log line.
+        std::string shown = result.substr(0, kLoggedChars + 1);
+        if (result.size() <= kLoggedChars) shown.append(text, copied, kLoggedChars + 1);
+        l.log.message("expanding %s to %s in %s.", pattern.c_str(), excerpt(value).c_str(), excerpt(shown).c_str());
     }
     text = result.append(text, copied, std::string::npos);
 }
@@ -115,11 +116,10 @@ std::string upperAscii(std::string text) {
 void expandVariables(Launcher& l, std::string& text) {
     Budget budget;
     for (const FixedPattern& fixed : kFixedPatterns) {
-        const std::string pattern(fixed.text);
         // Values are looked up only when needed: the system temporary directory is probed
         // (and possibly created) anew for each text that refers to it.
-        if (text.find(pattern) == std::string::npos) continue;
-        replaceAll(l, text, pattern, valueOf(l, fixed.source), budget);
+        if (text.find(fixed.text) == std::string::npos) continue;
+        replaceAll(l, text, fixed.text, valueOf(l, fixed.source), budget);
     }
     for (const auto& [name, value] : l.os.env.block()) {
         if (name.empty()) continue;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -97,6 +96,23 @@ public:
     virtual std::unique_ptr<ServiceHandle> create(const ServiceDefinition& definition, std::uint32_t& error) = 0;
 };
 
+// What a running service does when the system calls it back; the calls arrive on threads of
+// the system. Each one does nothing unless overridden.
+class ServiceEvents {
+public:
+    // The service main function, on a thread of its own, with the start arguments.
+    virtual void serviceMain(const std::vector<std::u16string>&) {}
+    // A control code from the manager.
+    virtual void control(std::uint32_t) {}
+    // A console event (a log-off, say), which is then reported as handled.
+    virtual void consoleEvent() {}
+    // The worker's output thread starts reading (finished false) or has seen the pipe end.
+    virtual void outputReading(bool /*finished*/) {}
+
+protected:
+    ~ServiceEvents() = default;
+};
+
 // Which step of preparing the worker's standard streams failed.
 enum class PipeStep {
     OutputPipe,     // the pipe of the worker's output
@@ -114,8 +130,8 @@ public:
     // the given priority class; closes this process's copy of the output pipe's write end.
     virtual bool start(const std::u16string& commandLine, std::uint32_t priorityClass, std::uint32_t& error) = 0;
     // Starts a thread that reads and discards the worker's output until the pipe ends;
-    // started and finished run on that thread at its start and at its end.
-    virtual void discardOutput(std::function<void()> started, std::function<void()> finished) = 0;
+    // events hear of its start and its end on that thread.
+    virtual void discardOutput(ServiceEvents& events) = 0;
     // Writes text to the worker's standard input and closes that pipe.
     virtual bool sendAndClose(const std::string& text, std::uint32_t& error) = 0;
     // Waits without time-out for the worker to end; its exit code.
@@ -132,18 +148,17 @@ public:
     virtual std::unique_ptr<ServiceManager> openManager(std::uint32_t access, std::uint32_t& error) = 0;
 
     // Connects this process to the manager as the service name and blocks until the service
-    // has stopped; serviceMain runs on a thread of its own with the start arguments. False
+    // has stopped; the service main function of events runs on a thread of its own. False
     // with the system error when the process was not started by the manager.
-    virtual bool runDispatcher(const std::string& name,
-                               std::function<void(const std::vector<std::u16string>&)> serviceMain,
-                               std::uint32_t& error) = 0;
-    // Registers the handler of control codes for the running service; false on failure.
-    virtual bool registerControlHandler(const std::u16string& name, std::function<void(std::uint32_t)> handler) = 0;
+    virtual bool runDispatcher(const std::string& name, ServiceEvents& events, std::uint32_t& error) = 0;
+    // Registers the running service's handler of control codes, which passes them to events;
+    // false on failure.
+    virtual bool registerControlHandler(const std::u16string& name, ServiceEvents& events) = 0;
     // Reports the service's status to the manager.
     virtual bool setStatus(const ServiceStatus& status, std::uint32_t& error) = 0;
-    // Registers a console event handler that reports every event as handled, after calling
-    // onEvent, so that events such as a log-off do not end the process.
-    virtual void handleConsoleEvents(std::function<void()> onEvent) = 0;
+    // Registers a console event handler that reports every event as handled, after passing
+    // it to events, so that events such as a log-off do not end the process.
+    virtual void handleConsoleEvents(ServiceEvents& events) = 0;
 
     // Creates the worker's pipes; null with the failing step and the system error otherwise.
     virtual std::unique_ptr<WorkerProcess> createWorker(PipeStep& failedStep, std::uint32_t& error) = 0;

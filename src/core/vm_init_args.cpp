@@ -5,19 +5,19 @@
 
 namespace zendra {
 
-std::vector<std::string> collectVmOptions(Launcher& l, const std::vector<std::string>& systemProperties,
+std::vector<std::string> collectVmOptions(Launcher& l, std::vector<std::string> systemProperties,
                                           const ArgumentList& arguments) {
     OptionSink sink;
-    sink.vmOptions = systemProperties;
+    sink.vmOptions = std::move(systemProperties);
     addConfiguredOptions(l, arguments, sink);
     readDefaultOptionFile(l, sink);
     sink.vmOptions.push_back(composeClassPath(l, sink));
     return std::move(sink.vmOptions);
 }
 
-VmInitArgs::VmInitArgs(std::vector<std::string> optionTexts) : options(std::move(optionTexts)) {
-    jniOptions.reserve(options.size());
-    for (std::string& text : options) jniOptions.push_back(JavaVMOption{text.data(), nullptr});
+VmInitArgs::VmInitArgs(std::vector<std::string> optionTexts)
+    : options(std::move(optionTexts)), jniOptions(options.size()) {
+    for (std::size_t i = 0; i < options.size(); ++i) jniOptions[i].optionString = options[i].data();
     args.version = JNI_VERSION_1_2;
     args.nOptions = static_cast<jint>(jniOptions.size());
     args.options = jniOptions.data();
@@ -32,9 +32,9 @@ void VmInitArgs::addHook(const char* name, void* function) {
     args.options = jniOptions.data();
 }
 
-std::unique_ptr<VmInitArgs> buildVmInitArgs(Launcher& l, const std::vector<std::string>& systemProperties,
+std::unique_ptr<VmInitArgs> buildVmInitArgs(Launcher& l, std::vector<std::string> systemProperties,
                                             const ArgumentList& arguments) {
-    auto init = std::make_unique<VmInitArgs>(collectVmOptions(l, systemProperties, arguments));
+    auto init = std::make_unique<VmInitArgs>(collectVmOptions(l, std::move(systemProperties), arguments));
     l.log.message("vmoption count %d", static_cast<int>(init->options.size()));
     for (std::size_t i = 0; i < init->options.size(); ++i)
         l.log.message("vmoption %d: %s", static_cast<int>(i), init->options[i].c_str());

@@ -16,7 +16,7 @@ namespace zendra {
 // Every VM option in the order the VM receives it: the system properties, the options of
 // property 123, the "-J" arguments (property 125), the locale options, the lines of the
 // default option file, and last the single "-Djava.class.path=" option.
-std::vector<std::string> collectVmOptions(Launcher& l, const std::vector<std::string>& systemProperties,
+std::vector<std::string> collectVmOptions(Launcher& l, std::vector<std::string> systemProperties,
                                           const ArgumentList& arguments);
 
 // The initialisation arguments with the option texts they point into; not copyable, so the
@@ -38,7 +38,7 @@ private:
 };
 
 // collectVmOptions turned into initialisation arguments, each option logged.
-std::unique_ptr<VmInitArgs> buildVmInitArgs(Launcher& l, const std::vector<std::string>& systemProperties,
+std::unique_ptr<VmInitArgs> buildVmInitArgs(Launcher& l, std::vector<std::string> systemProperties,
                                             const ArgumentList& arguments);
 
 }  // namespace zendra

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 
 #include "expand.h"
 #include "language.h"
@@ -79,38 +78,43 @@ std::u16string fromUtf16(std::string_view bytes, bool bigEndian) {
 // The text of an option file in the 8-bit form of every other option text. Editors mark the
 // encodings they save in: UTF-8 with its byte-order mark, and UTF-16 ("Unicode") in either
 // byte order; those are converted. A file without a mark is taken as it stands.
-std::string decodeOptionFile(Launcher& l, const std::string& bytes) {
+std::string decodeOptionFile(Launcher& l, std::string bytes) {
     const std::string_view view(bytes);
-    if (view.substr(0, 3) == "\xEF\xBB\xBF") return l.os.codec.toAnsi(fromUtf8(view.substr(3))).text;
-    if (view.substr(0, 2) == "\xFF\xFE") return l.os.codec.toAnsi(fromUtf16(view.substr(2), false)).text;
-    if (view.substr(0, 2) == "\xFE\xFF") return l.os.codec.toAnsi(fromUtf16(view.substr(2), true)).text;
-    return bytes;
+    std::u16string text;
+    if (startsWith(view, "\xEF\xBB\xBF"))
+        text = fromUtf8(view.substr(3));
+    else if (startsWith(view, "\xFF\xFE") || startsWith(view, "\xFE\xFF"))
+        text = fromUtf16(view.substr(2), view[0] == '\xFE');
+    else
+        return bytes;
+    return l.os.codec.toAnsi(text).text;
 }
 
-// The lines of an option text, in text mode: CR LF counts as LF, a lone CR is an ordinary byte.
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::size_t next = end + 1;
-        if (end > start && end < text.size() && text[end - 1] == '\r') --end;
-        lines.push_back(text.substr(start, end - start));
-        start = next;
-    }
-    return lines;
+// How many lines an option text has; the last one need not end with a line feed.
+std::size_t countLines(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + (!text.empty() && text.back() != '\n');
 }
 
-// The option a line carries after trimming, or nothing for blank and comment lines.
-std::optional<std::string> optionOfLine(std::string line) {
+// The line of an option text that begins at at, in text mode: CR LF counts as LF, a lone CR
+// is an ordinary byte. at moves on to the next line.
+std::string nextLine(const std::string& text, std::size_t& at) {
+    const std::size_t start = at;
+    std::size_t end = std::min(text.find('\n', start), text.size());
+    at = end + 1;
+    if (end > start && end < text.size() && text[end - 1] == '\r') --end;
+    return text.substr(start, end - start);
+}
+
+// Trims a line to the option it carries; false for blank and comment lines.
+bool optionOfLine(std::string& line) {
     line.resize(std::min(line.find('\0'), line.size()));  // the text ends at a NUL byte
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::nullopt;
+    if (first == std::string::npos) return false;
     const std::size_t last = line.find_last_not_of(" \t");
     line.resize(last + 1);
     line.erase(0, first);
-    if (line.front() == '#') return std::nullopt;
-    return line;
+    return line.front() != '#';
 }
 
 // Opens an option file, which must be a regular file: a device or FIFO would block the start
@@ -127,25 +131,26 @@ std::unique_ptr<File> openOptionFile(Launcher& l, const std::string& path) {
 // Processes every line of an open option file named name.
 void readOptionLines(Launcher& l, const char* name, const std::string* baseFile, File& file, OptionSink& sink) {
     bool cut = false;
-    std::vector<std::string> lines = splitLines(decodeOptionFile(l, readBounded(file, kMaxOptionFileBytes, cut)));
+    const std::string text = decodeOptionFile(l, readBounded(file, kMaxOptionFileBytes, cut));
     if (cut)
         l.log.error("option file %s is longer than %d bytes, the rest is ignored", name,
                     static_cast<int>(kMaxOptionFileBytes));
-    if (lines.size() > kMaxOptionFileLines) {
+    std::size_t lines = countLines(text);
+    if (lines > kMaxOptionFileLines) {
         l.log.error("option file %s has more than %d lines, the rest is ignored", name,
                     static_cast<int>(kMaxOptionFileLines));
-        lines.resize(kMaxOptionFileLines);
+        lines = kMaxOptionFileLines;
     }
-    for (std::string& line : lines) {
+    for (std::size_t at = 0; lines > 0; --lines) {
+        std::string line = nextLine(text, at);
         if (line.size() > kMaxOptionLineLength) {
             line.resize(kMaxOptionLineLength);
             l.log.error("option line longer than %d bytes, the rest is ignored: %s",
                         static_cast<int>(kMaxOptionLineLength), line.c_str());
         }
-        std::optional<std::string> option = optionOfLine(line);
-        if (!option) continue;
-        expandVariables(l, *option);
-        processOption(l, *option, baseFile, sink);
+        if (!optionOfLine(line)) continue;
+        expandVariables(l, line);
+        processOption(l, line, baseFile, sink);
     }
 }
 
@@ -209,8 +214,7 @@ void addJavaArguments(Launcher& l, const ArgumentList& arguments, OptionSink& si
 
 void addLocaleOptions(Launcher& l, const ArgumentList& arguments, OptionSink& sink) {
     std::vector<std::string> narrowArgs;
-    narrowArgs.reserve(arguments.size());
-    for (const std::u16string& argument : arguments) narrowArgs.push_back(l.os.codec.toAnsi(argument).text);
+    for (const std::u16string& argument : arguments) narrowArgs.push_back(std::move(l.os.codec.toAnsi(argument).text));
     for (const std::string& option : localeVmOptions(narrowArgs, l.language)) processOption(l, option, nullptr, sink);
 }
 

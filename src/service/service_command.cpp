@@ -1,28 +1,22 @@
 #include "service_command.h"
 
 #include <algorithm>
-#include <array>
-#include <utility>
+#include <iterator>
+
+#include "text.h"
 
 namespace zendra::service {
 namespace {
 
 constexpr std::string_view kNonInteractive = "non-interactive";
 
-constexpr std::array<std::pair<std::string_view, CommandWord>, 8> kWords{{
-    {"install", CommandWord::Install},
-    {"install-auto", CommandWord::InstallAuto},
-    {"install-demand", CommandWord::InstallDemand},
-    {"install-and-start", CommandWord::InstallAndStart},
-    {"uninstall", CommandWord::Uninstall},
-    {"start", CommandWord::Start},
-    {"stop", CommandWord::Stop},
-    {"status", CommandWord::Status},
-}};
+// The spellings of the command words, in the order of CommandWord.
+constexpr const char* kWords[] = {"install", "install-auto", "install-demand", "install-and-start",
+                                  "uninstall", "start", "stop", "status"};
 
 std::optional<CommandWord> wordOf(std::string_view text) {
-    for (const auto& [spelling, word] : kWords) {
-        if (text == spelling) return word;
+    for (std::size_t i = 0; i < std::size(kWords); ++i) {
+        if (text == kWords[i]) return static_cast<CommandWord>(i);
     }
     return std::nullopt;
 }
@@ -63,7 +57,7 @@ std::vector<std::string> splitDependencies(std::string_view list) {
     std::size_t start = 0;
     while (start <= list.size()) {
         const std::size_t comma = std::min(list.find(',', start), list.size());
-        if (comma > start) names.emplace_back(list.substr(start, comma - start));
+        if (comma > start) names.push_back(std::string(list.substr(start, comma - start)));
         start = comma + 1;
     }
     return names;
@@ -71,7 +65,7 @@ std::vector<std::string> splitDependencies(std::string_view list) {
 
 std::string registeredBinaryPath(const std::string& executablePath) {
     if (executablePath.find(' ') == std::string::npos) return executablePath;
-    return '"' + executablePath + '"';
+    return concat({"\"", executablePath, "\""});
 }
 
 }  // namespace zendra::service

@@ -19,9 +19,9 @@ public:
     // Registers the service anew (an existing registration is removed first).
     int install(std::uint32_t startType, bool interactive) {
         uninstall(false);
+        std::unique_ptr<ServiceManager> manager = openManager(service_access::managerAll);
+        if (!manager) return kCommandFailed;
         std::uint32_t error = 0;
-        std::unique_ptr<ServiceManager> manager = control_.openManager(service_access::managerAll, error);
-        if (!manager) return fail("Could not open SCManager.\n");
         ServiceDefinition definition;
         definition.name = name_;
         definition.serviceType = kServiceOwnProcess | (interactive ? kServiceInteractiveProcess : 0);
@@ -32,30 +32,30 @@ public:
         if (!service) return fail("Could not create service.\n");
         const std::u16string& description = l_.store.getMessage(prop::msgServiceDescription);
         if (!description.empty()) service->setDescription(description);
-        print(formatText("Installed service '%s'.\n", name_.c_str()));
+        printNamed("Installed service '%s'.\n");
         return kCommandDone;
     }
 
     // Stops the service and removes its registration; failures are printed when verbose.
     int uninstall(bool verbose) {
         stop(false);
+        std::unique_ptr<ServiceManager> manager = openManager(service_access::managerAll, verbose);
+        if (!manager) return kCommandFailed;
         std::uint32_t error = 0;
-        std::unique_ptr<ServiceManager> manager = control_.openManager(service_access::managerAll, error);
-        if (!manager) return fail("Could not open SCManager.\n", verbose);
         std::unique_ptr<ServiceHandle> service = manager->open(name_, service_access::remove, error);
         if (!service || !service->remove(error)) return fail("Could not delete service.\n", verbose);
-        if (verbose) print(formatText("Uninstalled service '%s'.\n", name_.c_str()));
+        if (verbose) printNamed("Uninstalled service '%s'.\n");
         return kCommandDone;
     }
 
     // Asks the manager to start the service; does not wait for it to run.
     int start() {
+        std::unique_ptr<ServiceManager> manager = openManager(service_access::managerConnect);
+        if (!manager) return kCommandFailed;
         std::uint32_t error = 0;
-        std::unique_ptr<ServiceManager> manager = control_.openManager(service_access::managerConnect, error);
-        if (!manager) return fail("Could not open SCManager.\n");
         std::unique_ptr<ServiceHandle> service = manager->open(name_, service_access::start, error);
         if (service && service->start(error)) {
-            print(formatText("Starting service '%s'.\n", name_.c_str()));
+            printNamed("Starting service '%s'.\n");
             return kCommandDone;
         }
         if (error == kErrorServiceAlreadyRunning) {
@@ -68,15 +68,15 @@ public:
     // Asks the service to stop and waits for it; the progress lines are printed even when
     // quiet, failures only when verbose.
     int stop(bool verbose) {
+        std::unique_ptr<ServiceManager> manager = openManager(service_access::managerConnect, verbose);
+        if (!manager) return kCommandFailed;
         std::uint32_t error = 0;
-        std::unique_ptr<ServiceManager> manager = control_.openManager(service_access::managerConnect, error);
-        if (!manager) return fail("Could not open SCManager.\n", verbose);
         std::unique_ptr<ServiceHandle> service =
             manager->open(name_, service_access::stop | service_access::queryStatus, error);
         if (!service) return fail("Could not stop service.\n", verbose);
         ServiceStatus status;
         if (service->control(kControlStop, status, error)) {
-            print(formatText("Stopping service '%s'.\n", name_.c_str()));
+            printNamed("Stopping service '%s'.\n");
             print(waitForStop(*service) ? "Service stopped\n" : "Error while stopping service\n");
             return kCommandDone;
         }
@@ -89,9 +89,9 @@ public:
 
     // Whether the service runs (0) or not (3), and whether it starts automatically.
     int status() {
+        std::unique_ptr<ServiceManager> manager = openManager(service_access::managerConnect);
+        if (!manager) return kCommandFailed;
         std::uint32_t error = 0;
-        std::unique_ptr<ServiceManager> manager = control_.openManager(service_access::managerConnect, error);
-        if (!manager) return fail("Could not open SCManager.\n");
         std::unique_ptr<ServiceHandle> service =
             manager->open(name_, service_access::queryConfig | service_access::queryStatus, error);
         ServiceStatus status;
@@ -131,9 +131,20 @@ private:
 
     void print(const std::string& text) { l_.os.ui.writeStdout(text); }
 
+    // Prints a line whose one "%s" is the service name.
+    void printNamed(const char* format) { print(formatText(format, name_.c_str())); }
+
     int fail(const std::string& text, bool shown = true) {
         if (shown) print(text);
         return kCommandFailed;
+    }
+
+    // Connects to the manager; prints the failure when shown.
+    std::unique_ptr<ServiceManager> openManager(std::uint32_t access, bool shown = true) {
+        std::uint32_t error = 0;
+        std::unique_ptr<ServiceManager> manager = control_.openManager(access, error);
+        if (!manager) fail("Could not open SCManager.\n", shown);
+        return manager;
     }
 
     Launcher& l_;

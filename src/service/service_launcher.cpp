@@ -20,6 +20,16 @@ void showOutputOnParentConsole(Launcher& l) {
     if (l.os.desktop.attachParentConsole() == ConsoleAttach::Attached) l.os.desktop.reopenStandardStreams();
 }
 
+// What the worker hears from the system: console events, which are logged.
+class WorkerEvents final : public ServiceEvents {
+public:
+    explicit WorkerEvents(Logger& log) : log_(log) {}
+    void consoleEvent() override { log_.message("ConsoleCtrlHandler event"); }
+
+private:
+    Logger& log_;
+};
+
 // The worker child: the application in this process's own VM, with the service name as
 // the program of its arguments.
 int runWorker(Launcher& l, ServiceControl& control, ArgumentList& arguments) {
@@ -27,7 +37,8 @@ int runWorker(Launcher& l, ServiceControl& control, ArgumentList& arguments) {
     if (extractIncludedFiles(l, true) != 0) fatalPropertyWithArgument(l, prop::errorInternal, "16");
     setNativeLibraryPath(l);
     l.log.message("registering ConsoleCtrlHandler");
-    control.handleConsoleEvents([&l] { l.log.message("ConsoleCtrlHandler event"); });
+    WorkerEvents events(l.log);
+    control.handleConsoleEvents(events);
     checkSingleInstance(l, true, false, arguments);
     if (!LoadDLL(l, true, std::nullopt, false)) fatalExit(l, 1);
     if (!launchProgram(l, arguments, true)) fatalExit(l, 1);

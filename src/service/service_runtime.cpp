@@ -16,7 +16,7 @@ constexpr std::size_t kMaxNameBytes = 8191;
 
 // The state of the service role, shared by the service main function (on the dispatcher's
 // service thread) and the control handler (on the dispatcher's own thread).
-class ServiceRole {
+class ServiceRole final : public ServiceEvents {
 public:
     ServiceRole(Launcher& l, ServiceControl& control, const ArgumentList& arguments)
         : l_(l), control_(control), arguments_(arguments) {}
@@ -24,27 +24,32 @@ public:
     int run() {
         l_.log.message("calling StartServiceCtrlDispatcher");
         std::uint32_t error = 0;
-        const bool connected = control_.runDispatcher(
-            l_.store.getProperty(prop::applicationName),
-            [this](const std::vector<std::u16string>& startArguments) { serviceMain(startArguments); }, error);
-        if (!connected) l_.log.message("StartServiceCtrlDispatcher failed with error %d", static_cast<int>(error));
+        if (!control_.runDispatcher(l_.store.getProperty(prop::applicationName), *this, error))
+            l_.log.message("StartServiceCtrlDispatcher failed with error %d", static_cast<int>(error));
         l_.log.message("StartServiceCtrlDispatcher returned");
         awaitServiceMainEnd();
         return 0;
     }
 
-private:
-    void serviceMain(const std::vector<std::u16string>& startArguments) {
-        {
-            std::lock_guard guard(endLock_);
-            mainActive_ = true;
-        }
+    void serviceMain(const std::vector<std::u16string>& startArguments) override {
+        setMainActive(true);
         runServiceMain(startArguments);
-        {
-            std::lock_guard guard(endLock_);
-            mainActive_ = false;
-        }
+        setMainActive(false);
         ended_.notify_all();
+    }
+
+    void control(std::uint32_t code) override;
+
+    void consoleEvent() override { l_.log.message("ConsoleCtrlHandler event"); }
+
+    void outputReading(bool finished) override {
+        l_.log.message(finished ? "consuming output done" : "consuming output");
+    }
+
+private:
+    void setMainActive(bool active) {
+        std::lock_guard guard(endLock_);
+        mainActive_ = active;
     }
 
     void runServiceMain(const std::vector<std::u16string>& startArguments) {
@@ -60,26 +65,17 @@ private:
             }
         }
         l_.log.message("service name is '%s'", name_.c_str());
-        if (!control_.registerControlHandler(wideName, [this](std::uint32_t code) { onControl(code); })) return;
+        if (!control_.registerControlHandler(wideName, *this)) return;
         report();
-        const std::u16string commandLine = buildCommandLine(wideName, startArguments);
-        if (!startWorker(commandLine)) return;
+        if (!startWorker(workerCommandLine(arguments_, wideName, startArguments))) return;
         report();
         l_.log.message("registering ConsoleCtrlHandler");
-        control_.handleConsoleEvents([this] { l_.log.message("ConsoleCtrlHandler event"); });
+        control_.handleConsoleEvents(*this);
         const std::uint32_t exitCode = worker_->waitForExit();
         l_.log.message("process terminated with exit code %d", static_cast<int>(exitCode));
         if (reportStoppedAfterExit(exitCode)) l_.log.message("service stopped set");
         l_.log.message("exiting");
         control_.exitNormally(0);
-    }
-
-    std::u16string buildCommandLine(const std::u16string& wideName, const std::vector<std::u16string>& startArguments) {
-        const std::u16string program = arguments_.empty() ? std::u16string() : arguments_.front();
-        const ArgumentList further(arguments_.begin() + (arguments_.empty() ? 0 : 1), arguments_.end());
-        const std::vector<std::u16string> extra(startArguments.begin() + (startArguments.empty() ? 0 : 1),
-                                                startArguments.end());
-        return workerCommandLine(program, wideName, further, extra);
     }
 
     // Creates the pipes and starts the worker; on failure the service is reported stopped.
@@ -99,9 +95,7 @@ private:
             reportWorkerFailure();
             return false;
         }
-        Logger& log = l_.log;
-        worker->discardOutput([&log] { log.message("consuming output"); },
-                              [&log] { log.message("consuming output done"); });
+        worker->discardOutput(*this);
         std::lock_guard guard(lock_);
         worker_ = std::move(worker);
         if (shutdownRequested_) sendShutdown();
@@ -109,13 +103,9 @@ private:
     }
 
     void logPipeFailure(PipeStep step, std::uint32_t error) {
-        const int code = static_cast<int>(error);
-        switch (step) {
-            case PipeStep::OutputPipe: l_.log.message("CreatePipe error (%d)", code); break;
-            case PipeStep::OutputReadEnd: l_.log.message("SetHandleInformation error (%d)", code); break;
-            case PipeStep::InputPipe: l_.log.message("CreatePipe error 2 (%d)", code); break;
-            case PipeStep::InputWriteEnd: l_.log.message("SetHandleInformation error 2 (%d)", code); break;
-        }
+        static constexpr const char* kLines[] = {"CreatePipe error (%d)", "SetHandleInformation error (%d)",
+                                                 "CreatePipe error 2 (%d)", "SetHandleInformation error 2 (%d)"};
+        l_.log.message(kLines[static_cast<int>(step)], static_cast<int>(error));
     }
 
     std::uint32_t workerPriority() {
@@ -151,23 +141,6 @@ private:
         control_.setStatus(status_, error);
     }
 
-    void onControl(std::uint32_t code) {
-        l_.log.message("control handler request %d", static_cast<int>(code));
-        std::lock_guard guard(lock_);
-        std::uint32_t error = 0;
-        if (code == kControlStop || code == kControlShutdown) {
-            if (code == kControlShutdown) ++status_.checkPoint;
-            status_.currentState = kServiceStopPending;
-            if (!control_.setStatus(status_, error))
-                l_.log.message(code == kControlStop ? "SetServiceStatus 2 failed %d" : "SetServiceStatus 1 failed %d",
-                               static_cast<int>(error));
-            shutdownRequested_ = true;
-            if (worker_) sendShutdown();
-        } else if (!control_.setStatus(status_, error)) {
-            l_.log.message("SetServiceStatus 3 failed %d", static_cast<int>(error));
-        }
-    }
-
     // Sends the shutdown line once; the caller holds lock_ and worker_ exists.
     void sendShutdown() {
         if (shutdownSent_) return;
@@ -200,13 +173,32 @@ private:
     bool mainActive_ = false;
 };
 
+void ServiceRole::control(std::uint32_t code) {
+    l_.log.message("control handler request %d", static_cast<int>(code));
+    std::lock_guard guard(lock_);
+    const bool stopping = code == kControlStop || code == kControlShutdown;
+    if (code == kControlShutdown) ++status_.checkPoint;
+    if (stopping) status_.currentState = kServiceStopPending;
+    std::uint32_t error = 0;
+    if (!control_.setStatus(status_, error))
+        l_.log.message(!stopping ? "SetServiceStatus 3 failed %d"
+                       : code == kControlStop ? "SetServiceStatus 2 failed %d" : "SetServiceStatus 1 failed %d",
+                       static_cast<int>(error));
+    if (!stopping) return;
+    shutdownRequested_ = true;
+    if (worker_) sendShutdown();
+}
+
 }  // namespace
 
-std::u16string workerCommandLine(const std::u16string& program, const std::u16string& serviceName,
-                                 const ArgumentList& furtherArguments, const std::vector<std::u16string>& startArguments) {
-    ArgumentList pieces{program, serviceName};
-    pieces.insert(pieces.end(), furtherArguments.begin(), furtherArguments.end());
-    pieces.insert(pieces.end(), startArguments.begin(), startArguments.end());
+std::u16string workerCommandLine(const ArgumentList& arguments, const std::u16string& serviceName,
+                                 const std::vector<std::u16string>& startArguments) {
+    ArgumentList pieces;
+    pieces.reserve(arguments.size() + startArguments.size() + 2);
+    pieces.push_back(arguments.empty() ? std::u16string() : arguments.front());
+    pieces.push_back(serviceName);
+    for (const ArgumentList* list : {&arguments, &startArguments})
+        for (std::size_t i = 1; i < list->size(); ++i) pieces.push_back((*list)[i]);
     pieces.emplace_back(kWorkerMarker);
     return joinCommandLine(pieces);
 }

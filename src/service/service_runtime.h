@@ -24,11 +24,11 @@ inline constexpr char kPriorityKey[] = "SOFTWARE\\orvane-labs\\zendra\\priority"
 // The priority class of a worker without a configured one (normal).
 inline constexpr std::uint32_t kNormalPriorityClass = 0x20;
 
-// The worker's command line: the program, the service name, this process's further
+// The worker's command line: the program and the service name, this process's further
 // arguments, the start arguments after the first, and the marker; quoted where needed so
 // that the worker splits it back into the same pieces.
-std::u16string workerCommandLine(const std::u16string& program, const std::u16string& serviceName,
-                                 const ArgumentList& furtherArguments, const std::vector<std::u16string>& startArguments);
+std::u16string workerCommandLine(const ArgumentList& arguments, const std::u16string& serviceName,
+                                 const std::vector<std::u16string>& startArguments);
 
 // Runs the service dispatcher for the service name (property 101); arguments is this
 // process's split command line. Returns the exit code (0) once the service has stopped or

@@ -28,8 +28,10 @@ constexpr DWORD kOutputChunk = 8192;
 // How long the end of a worker waits for the output thread to see the pipe close.
 constexpr DWORD kOutputDrainMs = 2000;
 
-// The object whose callbacks the system's context-free entries call.
-std::atomic<WinServiceControl*> activeControl{nullptr};
+// Where the system's context-free callbacks go.
+std::atomic<ServiceEvents*> dispatcherEvents{nullptr};
+std::atomic<ServiceEvents*> controlEvents{nullptr};
+std::atomic<ServiceEvents*> consoleEvents{nullptr};
 
 ServiceStatus fromNative(const SERVICE_STATUS& s) {
     return {s.dwServiceType, s.dwCurrentState, s.dwControlsAccepted, s.dwWin32ExitCode,
@@ -42,13 +44,13 @@ SERVICE_STATUS toNative(const ServiceStatus& s) {
 }
 
 // Names as a sequence of zero-terminated strings ended by one more zero.
-std::wstring nameList(const std::vector<std::string>& names, TextCodec& codec) {
-    std::wstring list;
+std::u16string nameList(const std::vector<std::string>& names, TextCodec& codec) {
+    std::u16string list;
     for (const std::string& name : names) {
-        list += toWide(codec.fromAnsi(name));
-        list += L'\0';
+        list += codec.fromAnsi(name);
+        list += u'\0';
     }
-    list += L'\0';
+    list += u'\0';
     return list;
 }
 
@@ -89,8 +91,8 @@ public:
         using ChangeConfig2Fn = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
         const auto change = findProcedure<ChangeConfig2Fn>(::GetModuleHandleW(L"advapi32.dll"), "ChangeServiceConfig2W");
         if (change == nullptr) return;
-        std::wstring wide = toWide(text);
-        SERVICE_DESCRIPTIONW description{wide.data()};
+        std::u16string copy = text;
+        SERVICE_DESCRIPTIONW description{asWide(copy)};
         change(handle_.get(), SERVICE_CONFIG_DESCRIPTION, &description);
     }
 
@@ -110,15 +112,15 @@ public:
     WinServiceManager(UniqueServiceHandle handle, TextCodec& codec) : handle_(std::move(handle)), codec_(codec) {}
 
     std::unique_ptr<ServiceHandle> open(const std::string& name, std::uint32_t access, std::uint32_t& error) override {
-        return wrap(::OpenServiceW(handle_.get(), wide(name).c_str(), access), error);
+        return wrap(::OpenServiceW(handle_.get(), asWide(codec_.fromAnsi(name)), access), error);
     }
 
     std::unique_ptr<ServiceHandle> create(const ServiceDefinition& d, std::uint32_t& error) override {
-        const std::wstring name = wide(d.name);
-        const std::wstring dependencies = nameList(d.dependencies, codec_);
-        return wrap(::CreateServiceW(handle_.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, d.serviceType,
-                                     d.startType, SERVICE_ERROR_NORMAL, wide(d.binaryPath).c_str(), nullptr, nullptr,
-                                     d.dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr),
+        const std::u16string name = codec_.fromAnsi(d.name);
+        const std::u16string dependencies = nameList(d.dependencies, codec_);
+        return wrap(::CreateServiceW(handle_.get(), asWide(name), asWide(name), SERVICE_ALL_ACCESS, d.serviceType,
+                                     d.startType, SERVICE_ERROR_NORMAL, asWide(codec_.fromAnsi(d.binaryPath)), nullptr,
+                                     nullptr, d.dependencies.empty() ? nullptr : asWide(dependencies), nullptr, nullptr),
                     error);
     }
 
@@ -131,40 +133,55 @@ private:
         return std::make_unique<WinServiceHandle>(UniqueServiceHandle(handle));
     }
 
-    std::wstring wide(const std::string& text) { return toWide(codec_.fromAnsi(text)); }
-
     UniqueServiceHandle handle_;
     TextCodec& codec_;
 };
 
-// What the output thread owns: the pipe's read end and the two notifications.
+// What the output thread owns: the pipe's read end, and whom it tells of its start and end.
 struct OutputReader {
     UniqueHandle pipe;
-    std::function<void()> started;
-    std::function<void()> finished;
+    ServiceEvents& events;
 };
 
 DWORD WINAPI readOutput(LPVOID parameter) {
     const std::unique_ptr<OutputReader> reader(static_cast<OutputReader*>(parameter));
     ZENDRA_TRY {
-        reader->started();
+        reader->events.outputReading(false);
         std::array<char, kOutputChunk> chunk{};
         DWORD read = 0;
         while (::ReadFile(reader->pipe.get(), chunk.data(), kOutputChunk, &read, nullptr) && read > 0) {
         }
-        reader->finished();
+        reader->events.outputReading(true);
     } ZENDRA_CATCH_ALL {
     }
     return 0;
 }
 
+// A new anonymous pipe whose handles the worker may inherit.
+bool inheritablePipe(UniqueHandle& read, UniqueHandle& write) {
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
+    HANDLE r = nullptr;
+    HANDLE w = nullptr;
+    if (!::CreatePipe(&r, &w, &attributes, 0)) return false;
+    read.reset(r);
+    write.reset(w);
+    return true;
+}
+
 class WinWorkerProcess final : public WorkerProcess {
 public:
-    WinWorkerProcess(UniqueHandle outputRead, UniqueHandle outputWrite, UniqueHandle inputRead, UniqueHandle inputWrite)
-        : outputRead_(std::move(outputRead)),
-          outputWrite_(std::move(outputWrite)),
-          inputRead_(std::move(inputRead)),
-          inputWrite_(std::move(inputWrite)) {}
+    // Creates the two pipes, the worker's ends inheritable; false with the failing step (the
+    // system error still to be read).
+    bool createPipes(PipeStep& failedStep) {
+        failedStep = PipeStep::OutputPipe;
+        if (!inheritablePipe(outputRead_, outputWrite_)) return false;
+        failedStep = PipeStep::OutputReadEnd;
+        if (!::SetHandleInformation(outputRead_.get(), HANDLE_FLAG_INHERIT, 0)) return false;
+        failedStep = PipeStep::InputPipe;
+        if (!inheritablePipe(inputRead_, inputWrite_)) return false;
+        failedStep = PipeStep::InputWriteEnd;
+        return ::SetHandleInformation(inputWrite_.get(), HANDLE_FLAG_INHERIT, 0) != FALSE;
+    }
 
     bool start(const std::u16string& commandLine, std::uint32_t priorityClass, std::uint32_t& error) override {
         STARTUPINFOW startup{};
@@ -173,9 +190,9 @@ public:
         startup.hStdInput = inputRead_.get();
         startup.hStdOutput = outputWrite_.get();
         startup.hStdError = outputWrite_.get();
-        std::wstring text = toWide(commandLine);
+        std::u16string text = commandLine;  // the call may change the buffer
         PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE, priorityClass | DETACHED_PROCESS, nullptr,
+        if (!::CreateProcessW(nullptr, asWide(text), nullptr, nullptr, TRUE, priorityClass | DETACHED_PROCESS, nullptr,
                               nullptr, &startup, &info)) {
             error = ::GetLastError();
             return false;
@@ -188,9 +205,8 @@ public:
         return true;
     }
 
-    void discardOutput(std::function<void()> started, std::function<void()> finished) override {
-        auto reader = std::make_unique<OutputReader>(OutputReader{std::move(outputRead_), std::move(started),
-                                                                  std::move(finished)});
+    void discardOutput(ServiceEvents& events) override {
+        auto reader = std::make_unique<OutputReader>(OutputReader{std::move(outputRead_), events});
         HANDLE thread = ::CreateThread(nullptr, 0, readOutput, reader.get(), 0, nullptr);
         if (thread == nullptr) return;
         reader.release();
@@ -224,29 +240,27 @@ private:
     UniqueHandle outputThread_;
 };
 
-// A new anonymous pipe whose handles the worker may inherit.
-bool inheritablePipe(UniqueHandle& read, UniqueHandle& write) {
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
-    HANDLE r = nullptr;
-    HANDLE w = nullptr;
-    if (!::CreatePipe(&r, &w, &attributes, 0)) return false;
-    read.reset(r);
-    write.reset(w);
-    return true;
-}
-
 void WINAPI serviceMainCallback(DWORD count, LPWSTR* vector) {
-    std::vector<std::u16string> arguments;
-    for (DWORD i = 0; i < count && vector != nullptr; ++i) arguments.push_back(fromWide(vector[i]));
-    if (WinServiceControl* control = activeControl.load()) control->serviceMainEntry(arguments);
+    ZENDRA_TRY {
+        std::vector<std::u16string> arguments(vector != nullptr ? count : 0);
+        for (std::size_t i = 0; i < arguments.size(); ++i) arguments[i] = fromWide(vector[i]);
+        if (ServiceEvents* events = dispatcherEvents.load()) events->serviceMain(arguments);
+    } ZENDRA_CATCH_ALL {
+    }
 }
 
 void WINAPI controlCallback(DWORD code) {
-    if (WinServiceControl* control = activeControl.load()) control->controlEntry(code);
+    ZENDRA_TRY {
+        if (ServiceEvents* events = controlEvents.load()) events->control(code);
+    } ZENDRA_CATCH_ALL {
+    }
 }
 
 BOOL WINAPI consoleCallback(DWORD) {
-    if (WinServiceControl* control = activeControl.load()) control->consoleEntry();
+    ZENDRA_TRY {
+        if (ServiceEvents* events = consoleEvents.load()) events->consoleEvent();
+    } ZENDRA_CATCH_ALL {
+    }
     return TRUE;
 }
 
@@ -261,22 +275,18 @@ std::unique_ptr<ServiceManager> WinServiceControl::openManager(std::uint32_t acc
     return std::make_unique<WinServiceManager>(std::move(manager), codec_);
 }
 
-bool WinServiceControl::runDispatcher(const std::string& name,
-                                      std::function<void(const std::vector<std::u16string>&)> serviceMain,
-                                      std::uint32_t& error) {
-    serviceMain_ = std::move(serviceMain);
-    activeControl.store(this);
-    std::wstring wideName = toWide(codec_.fromAnsi(name));
-    SERVICE_TABLE_ENTRYW table[] = {{wideName.data(), serviceMainCallback}, {nullptr, nullptr}};
+bool WinServiceControl::runDispatcher(const std::string& name, ServiceEvents& events, std::uint32_t& error) {
+    dispatcherEvents.store(&events);
+    std::u16string wideName = codec_.fromAnsi(name);
+    SERVICE_TABLE_ENTRYW table[] = {{asWide(wideName), serviceMainCallback}, {nullptr, nullptr}};
     if (::StartServiceCtrlDispatcherW(table)) return true;
     error = ::GetLastError();
     return false;
 }
 
-bool WinServiceControl::registerControlHandler(const std::u16string& name, std::function<void(std::uint32_t)> handler) {
-    controlHandler_ = std::move(handler);
-    activeControl.store(this);
-    SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerW(toWide(name).c_str(), controlCallback);
+bool WinServiceControl::registerControlHandler(const std::u16string& name, ServiceEvents& events) {
+    controlEvents.store(&events);
+    SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerW(asWide(name), controlCallback);
     statusHandle_ = handle;
     return handle != nullptr;
 }
@@ -288,48 +298,18 @@ bool WinServiceControl::setStatus(const ServiceStatus& status, std::uint32_t& er
     return false;
 }
 
-void WinServiceControl::handleConsoleEvents(std::function<void()> onEvent) {
-    consoleHandler_ = std::move(onEvent);
-    activeControl.store(this);
+void WinServiceControl::handleConsoleEvents(ServiceEvents& events) {
+    consoleEvents.store(&events);
     ::SetConsoleCtrlHandler(consoleCallback, TRUE);
 }
 
 std::unique_ptr<WorkerProcess> WinServiceControl::createWorker(PipeStep& failedStep, std::uint32_t& error) {
-    UniqueHandle outputRead, outputWrite, inputRead, inputWrite;
-    const auto failed = [&](PipeStep step) {
-        failedStep = step;
-        error = ::GetLastError();
-        return nullptr;
-    };
-    if (!inheritablePipe(outputRead, outputWrite)) return failed(PipeStep::OutputPipe);
-    if (!::SetHandleInformation(outputRead.get(), HANDLE_FLAG_INHERIT, 0)) return failed(PipeStep::OutputReadEnd);
-    if (!inheritablePipe(inputRead, inputWrite)) return failed(PipeStep::InputPipe);
-    if (!::SetHandleInformation(inputWrite.get(), HANDLE_FLAG_INHERIT, 0)) return failed(PipeStep::InputWriteEnd);
-    return std::make_unique<WinWorkerProcess>(std::move(outputRead), std::move(outputWrite), std::move(inputRead),
-                                              std::move(inputWrite));
+    auto worker = std::make_unique<WinWorkerProcess>();
+    if (worker->createPipes(failedStep)) return worker;
+    error = ::GetLastError();
+    return nullptr;
 }
 
 void WinServiceControl::exitNormally(int code) { std::exit(code); }
-
-void WinServiceControl::serviceMainEntry(const std::vector<std::u16string>& arguments) noexcept {
-    ZENDRA_TRY {
-        if (serviceMain_) serviceMain_(arguments);
-    } ZENDRA_CATCH_ALL {
-    }
-}
-
-void WinServiceControl::controlEntry(std::uint32_t code) noexcept {
-    ZENDRA_TRY {
-        if (controlHandler_) controlHandler_(code);
-    } ZENDRA_CATCH_ALL {
-    }
-}
-
-void WinServiceControl::consoleEntry() noexcept {
-    ZENDRA_TRY {
-        if (consoleHandler_) consoleHandler_();
-    } ZENDRA_CATCH_ALL {
-    }
-}
 
 }  // namespace zendra::win

@@ -1,9 +1,7 @@
 // The service control manager, the service dispatcher and the worker child process, on Win32.
 #pragma once
 
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "platform.h"
 #include "platform_service.h"
@@ -11,8 +9,8 @@
 namespace zendra::win {
 
 // The Win32 ServiceControl. The dispatcher, control and console callbacks of the system
-// take no context, so one object serves the process: the one whose runDispatcher,
-// registerControlHandler or handleConsoleEvents ran last.
+// take no context, so each goes to the events of the last registration of its kind in
+// the process.
 class WinServiceControl final : public ServiceControl {
 public:
     // Converts 8-bit names with the given code-page services.
@@ -23,29 +21,20 @@ public:
     // OpenSCManager on this machine's default database.
     std::unique_ptr<ServiceManager> openManager(std::uint32_t access, std::uint32_t& error) override;
     // StartServiceCtrlDispatcher with one own-process entry.
-    bool runDispatcher(const std::string& name, std::function<void(const std::vector<std::u16string>&)> serviceMain,
-                       std::uint32_t& error) override;
+    bool runDispatcher(const std::string& name, ServiceEvents& events, std::uint32_t& error) override;
     // RegisterServiceCtrlHandler; the status handle is kept for setStatus.
-    bool registerControlHandler(const std::u16string& name, std::function<void(std::uint32_t)> handler) override;
+    bool registerControlHandler(const std::u16string& name, ServiceEvents& events) override;
     // SetServiceStatus with the registered status handle.
     bool setStatus(const ServiceStatus& status, std::uint32_t& error) override;
     // SetConsoleCtrlHandler with a handler that answers every event as handled.
-    void handleConsoleEvents(std::function<void()> onEvent) override;
+    void handleConsoleEvents(ServiceEvents& events) override;
     // The two anonymous pipes of a worker, the parent's ends not inherited.
     std::unique_ptr<WorkerProcess> createWorker(PipeStep& failedStep, std::uint32_t& error) override;
     // The C runtime's exit.
     [[noreturn]] void exitNormally(int code) override;
 
-    // Entries for the system's callbacks; public only for them.
-    void serviceMainEntry(const std::vector<std::u16string>& arguments) noexcept;
-    void controlEntry(std::uint32_t code) noexcept;
-    void consoleEntry() noexcept;
-
 private:
     TextCodec& codec_;
-    std::function<void(const std::vector<std::u16string>&)> serviceMain_;
-    std::function<void(std::uint32_t)> controlHandler_;
-    std::function<void()> consoleHandler_;
     void* statusHandle_ = nullptr;  // SERVICE_STATUS_HANDLE; not closed
 };
 

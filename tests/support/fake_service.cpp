@@ -107,9 +107,9 @@ public:
         return error == 0;
     }
 
-    void discardOutput(std::function<void()> started, std::function<void()> finished) override {
-        started();
-        finished();
+    void discardOutput(ServiceEvents& events) override {
+        events.outputReading(false);
+        events.outputReading(true);
     }
 
     bool sendAndClose(const std::string& text, std::uint32_t&) override {
@@ -137,22 +137,20 @@ std::unique_ptr<ServiceManager> FakeServiceControl::openManager(std::uint32_t ac
     return std::make_unique<FakeManager>(*this);
 }
 
-bool FakeServiceControl::runDispatcher(const std::string& name,
-                                       std::function<void(const std::vector<std::u16string>&)> serviceMain,
-                                       std::uint32_t& error) {
+bool FakeServiceControl::runDispatcher(const std::string& name, ServiceEvents& events, std::uint32_t& error) {
     calls.push_back("dispatch " + name);
     if (!startedByManager) {
         error = kNotStartedByManager;
         return false;
     }
-    serviceMain(startArguments);
+    events.serviceMain(startArguments);
     return true;
 }
 
-bool FakeServiceControl::registerControlHandler(const std::u16string& name, std::function<void(std::uint32_t)> handler) {
+bool FakeServiceControl::registerControlHandler(const std::u16string& name, ServiceEvents& events) {
     calls.push_back("register " + narrow(name));
     if (registrationFails) return false;
-    controlHandler = std::move(handler);
+    controlEvents = &events;
     return true;
 }
 
@@ -161,7 +159,7 @@ bool FakeServiceControl::setStatus(const ServiceStatus& status, std::uint32_t&) 
     return true;
 }
 
-void FakeServiceControl::handleConsoleEvents(std::function<void()> onEvent) { consoleHandler = std::move(onEvent); }
+void FakeServiceControl::handleConsoleEvents(ServiceEvents& events) { consoleEvents = &events; }
 
 std::unique_ptr<WorkerProcess> FakeServiceControl::createWorker(PipeStep& failedStep, std::uint32_t& error) {
     if (worker.pipeFailure) {

@@ -35,16 +35,15 @@ struct FakeWorkerScript {
 class FakeServiceControl final : public ServiceControl {
 public:
     std::unique_ptr<ServiceManager> openManager(std::uint32_t access, std::uint32_t& error) override;
-    bool runDispatcher(const std::string& name, std::function<void(const std::vector<std::u16string>&)> serviceMain,
-                       std::uint32_t& error) override;
-    bool registerControlHandler(const std::u16string& name, std::function<void(std::uint32_t)> handler) override;
+    bool runDispatcher(const std::string& name, ServiceEvents& events, std::uint32_t& error) override;
+    bool registerControlHandler(const std::u16string& name, ServiceEvents& events) override;
     bool setStatus(const ServiceStatus& status, std::uint32_t& error) override;
-    void handleConsoleEvents(std::function<void()> onEvent) override;
+    void handleConsoleEvents(ServiceEvents& events) override;
     std::unique_ptr<WorkerProcess> createWorker(PipeStep& failedStep, std::uint32_t& error) override;
     [[noreturn]] void exitNormally(int code) override;
 
     // Sends a control code to the registered handler, as the manager would.
-    void sendControl(std::uint32_t code) { controlHandler(code); }
+    void sendControl(std::uint32_t code) { controlEvents->control(code); }
 
     // The manager.
     std::map<std::string, FakeService> services;  // by name
@@ -56,9 +55,9 @@ public:
     bool startedByManager = true;                 // false: the dispatcher fails with 1063
     std::vector<std::u16string> startArguments;   // what the service main function receives
     bool registrationFails = false;
-    std::function<void(std::uint32_t)> controlHandler;
+    ServiceEvents* controlEvents = nullptr;        // where control codes go once registered
     std::vector<ServiceStatus> reports;            // every status set
-    std::function<void()> consoleHandler;
+    ServiceEvents* consoleEvents = nullptr;
 
     // The worker.
     FakeWorkerScript worker;

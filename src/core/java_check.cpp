@@ -1,7 +1,6 @@
 #include "java_check.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "java_runtime.h"
 #include "jvm_registry.h"

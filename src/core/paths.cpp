@@ -17,11 +17,12 @@ bool acceptableExePath(const PathConventions& conv, const Narrowed& n) {
 std::string findExecutablePath(Launcher& l) {
     ProcessServices& proc = l.os.process;
     if (!proc.hasWideLongPath()) return proc.moduleFileNameA();
-    const std::u16string module = proc.moduleFileNameW();
-    const std::u16string longForm = proc.longPathNameW(module).value_or(module);
+    std::u16string longForm = proc.moduleFileNameW();
+    if (auto found = proc.longPathNameW(longForm)) longForm = std::move(*found);
     Narrowed n = l.os.codec.toFileCodePage(longForm);
     if (acceptableExePath(l.os.paths(), n)) return std::move(n.text);
-    n = l.os.codec.toFileCodePage(proc.shortPathNameW(longForm).value_or(longForm));
+    const std::optional<std::u16string> shortForm = proc.shortPathNameW(longForm);
+    n = l.os.codec.toFileCodePage(shortForm ? *shortForm : longForm);
     if (acceptableExePath(l.os.paths(), n)) return std::move(n.text);
     const std::string narrow = proc.moduleFileNameA();
     return l.os.fs.shortPathName(narrow).value_or(narrow);
@@ -169,8 +170,8 @@ std::string getTempDirectory(Launcher& l) {
     std::string dir;
     if (temp.length > 0) dir = std::move(temp.path);
     if (dir.empty()) {
-        dir = conv.windows ? variableOrEmpty(l, "HOMEDRIVE") + variableOrEmpty(l, "HOMEPATH")
-                           : variableOrEmpty(l, "HOME");
+        dir = variableOrEmpty(l, conv.windows ? "HOMEDRIVE" : "HOME");
+        if (conv.windows) dir += variableOrEmpty(l, "HOMEPATH");
         l.log.message("No temp dir defined. Using home %s", dir.c_str());
     } else {
         std::uint32_t code = 0;

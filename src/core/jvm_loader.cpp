@@ -62,13 +62,16 @@ void publishLocation(Launcher& l, const JvmLocation& found) {
     l.jvmHome = jvmHomeOf(found.javaExe, l.os.paths());
 }
 
+// The text shown when no runtime could be used.
+void showNoJvm(Launcher& l) { showPropertyError(l, prop::errorNoJvm, wordSizeText(l)); }
+
 // The texts shown when no VM library could be used, by location kind.
 void showLoadFailure(Launcher& l, const JvmLocation& found) {
     const std::int32_t sourceText = prop::errorJvmSourceFor(l.wordSize);
     const std::int32_t pathText = prop::errorJvmPathFor(l.wordSize);
     switch (found.kind) {
     case LocationKind::SearchPath:
-        showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+        showNoJvm(l);
         showPropertyError(l, sourceText, found.text);
         showPropertyError(l, pathText, found.text);
         break;
@@ -133,7 +136,7 @@ bool searchAndLoad(Launcher& l, bool showErrors) {
         return false;
     }
     l.log.error("No JVM found");
-    if (showErrors) showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+    if (showErrors) showNoJvm(l);
     return false;
 }
 
@@ -148,7 +151,7 @@ bool LoadDLL(Launcher& l, bool showErrors, const std::optional<std::string>& loc
     JvmLocation found;
     if (!checkGivenLocation(l, *location, locationIsJavaExe, found)) {
         l.log.error("Provided JVM unusable");
-        if (showErrors) showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+        if (showErrors) showNoJvm(l);
         return false;
     }
     if (loadAndPublish(l, found)) return true;

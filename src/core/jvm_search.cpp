@@ -44,19 +44,15 @@ bool tryEntry(Launcher& l, std::string_view entry, const VersionRange& range, Jv
     expandVariables(l, text);
     l.log.message("Testing location %s (type %c)", text.c_str(), type);
     if (isDirectoryEntry(type)) return tryDirectory(l, text, range, found);
-    std::optional<std::string> javaExe;
-    LocationKind kind = LocationKind::Registry;
-    if (type == 'E') {
-        javaExe = checkEnvironmentJvm(l, text, range);
-        kind = LocationKind::Variable;
-    } else if (type == 'S') {
-        javaExe = checkSearchPathJvm(l, range);
-        kind = LocationKind::SearchPath;
-    } else if (type == 'Y') {
-        javaExe = findRegistryJvm(l, range);
-        text.clear();
-    }
+    std::optional<std::string> javaExe = type == 'E'   ? checkEnvironmentJvm(l, text, range)
+                                         : type == 'S' ? checkSearchPathJvm(l, range)
+                                         : type == 'Y' ? findRegistryJvm(l, range)
+                                                       : std::optional<std::string>();
     if (!javaExe) return false;
+    if (type == 'Y') text.clear();
+    const LocationKind kind = type == 'E' ? LocationKind::Variable
+                            : type == 'S' ? LocationKind::SearchPath
+                                          : LocationKind::Registry;
     found = {kind, std::move(*javaExe), std::move(text)};
     return true;
 }

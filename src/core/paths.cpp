@@ -42,11 +42,13 @@ void narrowBack(std::string& path, TextCodec& codec, const std::u16string& wide)
 
 // The first writable of the last-resort temporary directories, "" when there is none.
 std::string fallbackTempDirectory(Launcher& l) {
+#ifndef _WIN32
     if (!l.os.paths().windows) {
         for (std::string_view candidate : {"/tmp", "/var/tmp"})
             if (isWritableDirectory(l, candidate)) return std::string(candidate);
         return {};
     }
+#endif
     const std::string windows = l.os.fs.windowsDirectory();
     const std::string windowsTemp = concat({windows, "\\temp"});
     for (std::string_view candidate : {std::string_view(windowsTemp), std::string_view("c:\\temp"),
@@ -210,13 +212,26 @@ std::string createTempFileName(Launcher& l) {
     return name;
 }
 
-std::string getPrivateDirectory(Launcher& l) {
-    // Windows hands every user a temporary path of his own.
-    if (l.os.paths().windows) return getTempDirectory(l);
+#ifndef _WIN32
+namespace {
+
+// The user's private directory of a system whose temporary path is shared; fatal when none.
+std::string getPosixPrivateDirectory(Launcher& l) {
     std::uint32_t code = 0;
     if (auto dir = l.os.fs.privateDirectory(code)) return withTrailingSeparator(l.os.paths(), *dir);
     l.log.error("no private temporary directory (error %d)", static_cast<int>(code));
     fatalPropertyWithArgument(l, prop::errorNoTempDir);
+}
+
+}  // namespace
+#endif
+
+std::string getPrivateDirectory(Launcher& l) {
+#ifndef _WIN32
+    if (!l.os.paths().windows) return getPosixPrivateDirectory(l);
+#endif
+    // Windows hands every user a temporary path of his own.
+    return getTempDirectory(l);
 }
 
 std::string getPidFileName(Launcher& l, std::uint32_t processId) {
@@ -243,6 +258,7 @@ bool tryTempDirFromFileName(Launcher& l) {
     return reportTempDir(l, made, code);
 }
 
+#ifndef _WIN32
 // One attempt at the per-run directory as a fresh directory of the user's private one (a
 // fresh directory of the temporary one is as safe when there is none).
 bool tryPrivateTempDir(Launcher& l) {
@@ -253,13 +269,21 @@ bool tryPrivateTempDir(Launcher& l) {
     l.launcherTempDir = made ? std::move(*made) : std::string();
     return reportTempDir(l, made.has_value(), code);
 }
+#endif
+
+// One attempt at the per-run directory in the way of this system.
+bool tryTempDir(Launcher& l) {
+#ifndef _WIN32
+    if (!l.os.paths().windows) return tryPrivateTempDir(l);
+#endif
+    return tryTempDirFromFileName(l);
+}
 
 }  // namespace
 
 void createLauncherTempDir(Launcher& l) {
-    const bool privateDir = !l.os.paths().windows;
     for (int attempt = 0; attempt < 10; ++attempt)
-        if (privateDir ? tryPrivateTempDir(l) : tryTempDirFromFileName(l)) return;
+        if (tryTempDir(l)) return;
     l.launcherTempDir.clear();
     fatalPropertyWithArgument(l, prop::errorInternal, "7");
 }

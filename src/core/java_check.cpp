@@ -1,7 +1,6 @@
 #include "java_check.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "java_runtime.h"
 #include "jvm_registry.h"
@@ -21,17 +20,20 @@ constexpr std::size_t kVersionOutputBytes = 64 * 1024;
 constexpr int kDeleteAttempts = 20;
 constexpr std::uint32_t kDeleteRetryMs = 50;
 
-// The raw bytes of a file up to a line feed, or up to limit bytes.
-std::optional<std::string> readRawLine(File& file, std::size_t limit) {
-    std::string raw;
-    std::vector<char> chunk(512);
-    while (raw.size() < limit && raw.find('\n') == std::string::npos) {
-        IoResult r = file.read(chunk.data(), chunk.size());
+// The first bytes of a file, at most limit; with firstLine only up to the read that brought the
+// first line feed. nullopt when the file cannot be opened.
+std::optional<std::string> readFileStart(Launcher& l, const std::string& path, std::size_t limit, bool firstLine) {
+    std::uint32_t error = 0;
+    auto file = l.os.fs.openRead(path, error);
+    if (!file) return std::nullopt;
+    std::string data;
+    char chunk[1024];
+    while (data.size() < limit && !(firstLine && data.find('\n') != std::string::npos)) {
+        IoResult r = file->read(chunk, std::min(sizeof chunk, limit - data.size()));
         if (!r.ok || r.bytes == 0) break;
-        raw.append(chunk.data(), r.bytes);
+        data.append(chunk, r.bytes);
     }
-    if (raw.empty()) return std::nullopt;
-    return raw;
+    return data;
 }
 
 // Checks the version of an existing java.exe, from the cache or by running it.
@@ -41,18 +43,19 @@ bool checkVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWri
         auto cached = lookupCachedVersion(l, javaExe, lastWriteTime);
         if (cached && *cached != kFailedRunMarker) {
             l.log.message("got version from registry %s", cached->c_str());
-            version = *cached;
+            version = std::move(*cached);
             return versionInRange(l, version, range, allowBeta);
         }
     }
-    if (auto found = runJavaVersion(l, javaExe, lastWriteTime)) {
-        l.log.message("got version from execution %s", found->c_str());
-        storeCachedVersion(l, javaExe, lastWriteTime, *found);
-        version = *found;
-        return versionInRange(l, version, range, allowBeta);
+    auto found = runJavaVersion(l, javaExe, lastWriteTime);
+    if (!found) {
+        l.log.message("couldn't get version");
+        return false;
     }
-    l.log.message("couldn't get version");
-    return false;
+    l.log.message("got version from execution %s", found->c_str());
+    storeCachedVersion(l, javaExe, lastWriteTime, *found);
+    version = std::move(*found);
+    return versionInRange(l, version, range, allowBeta);
 }
 
 // A windowed application needs javaw.exe beside java.exe; the path is switched to it.
@@ -66,16 +69,9 @@ bool switchToWindowedExe(Launcher& l, std::string& javaExe) {
 // The version text of a finished "-version" run's output file: the first version line. Runtimes
 // print "Picked up ..." notes (JAVA_TOOL_OPTIONS and the like) and VM warnings before it.
 std::optional<std::string> versionFromOutput(Launcher& l, const std::string& outputFile) {
-    std::uint32_t error = 0;
-    auto file = l.os.fs.openRead(outputFile, error);
-    if (!file) return std::nullopt;
-    std::string output;
-    std::vector<char> chunk(4096);
-    while (output.size() < kVersionOutputBytes) {
-        IoResult r = file->read(chunk.data(), std::min(chunk.size(), kVersionOutputBytes - output.size()));
-        if (!r.ok || r.bytes == 0) break;
-        output.append(chunk.data(), r.bytes);
-    }
+    const std::optional<std::string> read = readFileStart(l, outputFile, kVersionOutputBytes, false);
+    if (!read) return std::nullopt;
+    const std::string& output = *read;
     for (std::size_t start = 0; start < output.size();) {
         const std::size_t end = std::min(output.find('\n', start), output.size());
         const std::string_view line(output.data() + start, end - start);
@@ -112,7 +108,7 @@ bool javaHomeToJavaExe(Launcher& l, std::string& javaExe, const std::string& hom
     const std::string_view s(&conv.separator, 1);
     javaExe = concat({home, s, "jre", s, "bin", s, java});
     if (l.store.getIntProperty(prop::requireJdk) != 0) return fileExists(l, concat({home, s, "lib", s, "tools.jar"}));
-    if (!fileExists(l, javaExe)) javaExe = concat({home, s, "bin", s, java});
+    if (!fileExists(l, javaExe)) javaExe.erase(home.size() + 1, 4);  // home\bin\java.exe
     return true;
 }
 
@@ -160,35 +156,31 @@ bool checkJavaExeWithCache(Launcher& l, std::string& javaExe, std::string& versi
 std::optional<std::string> runJavaVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWriteTime) {
     // The short form keeps the command line free of blanks where the system offers one; the
     // quotes keep a path with blanks one argument where it does not.
-    const std::string program = l.os.fs.shortPathName(javaExe).value_or(javaExe);
-    const std::string commandLine = concat({"\"", program, "\" -version"});
+    const std::optional<std::string> shortForm = l.os.fs.shortPathName(javaExe);
+    const std::string commandLine = concat({"\"", shortForm ? *shortForm : javaExe, "\" -version"});
     const std::string outputFile = createTempFileName(l);
     const ChildRun run = l.os.process.runHidden(commandLine, outputFile, kVersionRunTimeoutMs);
+    std::optional<std::string> version;
     if (!run.started) {
         l.log.message("Could not create process %s > %s (error %d)", commandLine.c_str(), outputFile.c_str(),
                       static_cast<int>(run.error));
-        deleteOutputFile(l, outputFile);
-        return std::nullopt;
+    } else {
+        l.log.message("Exit Code %d", static_cast<int>(run.exitCode));
+        if (run.terminated || run.exitCode == kStillActive)
+            l.log.message("Terminating process");
+        else if (run.exitCode != 0)
+            storeCachedVersion(l, javaExe, lastWriteTime, kFailedRunMarker);
+        else
+            version = versionFromOutput(l, outputFile);
     }
-    l.log.message("Exit Code %d", static_cast<int>(run.exitCode));
-    if (run.terminated || run.exitCode == kStillActive) {
-        l.log.message("Terminating process");
-    } else if (run.exitCode != 0) {
-        storeCachedVersion(l, javaExe, lastWriteTime, kFailedRunMarker);
-    }
-    std::optional<std::string> version;
-    if (!run.terminated && run.exitCode == 0) version = versionFromOutput(l, outputFile);
     deleteOutputFile(l, outputFile);
     return version;
 }
 
 std::optional<std::string> readFirstTextLine(Launcher& l, const std::string& path, std::size_t maxChars) {
-    std::uint32_t error = 0;
-    auto file = l.os.fs.openRead(path, error);
-    if (!file) return std::nullopt;
     // Text mode reads CR LF as LF, so twice the characters in raw bytes always suffice.
-    auto raw = readRawLine(*file, 2 * maxChars + 2);
-    if (!raw) return std::nullopt;
+    auto raw = readFileStart(l, path, 2 * maxChars + 2, true);
+    if (!raw || raw->empty()) return std::nullopt;
     std::string line;
     for (std::size_t i = 0; i < raw->size() && line.size() < maxChars; ++i) {
         if ((*raw)[i] == '\r' && i + 1 < raw->size() && (*raw)[i + 1] == '\n') continue;

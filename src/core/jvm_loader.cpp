@@ -27,6 +27,7 @@ LibraryRef tryLibrary(Launcher& l, const std::string& path) {
     return library;
 }
 
+#ifndef _WIN32
 // Linux runtimes keep the VM library below lib: lib/<type> since Java 9, jre/lib/<arch>/<type> in a
 // JDK 8 and lib/<arch>/<type> in a JRE 8. The configured type comes first, then server and client.
 LibraryRef loadPosixJvmLibrary(Launcher& l, const std::string& javaExe) {
@@ -41,21 +42,28 @@ LibraryRef loadPosixJvmLibrary(Launcher& l, const std::string& javaExe) {
                 if (LibraryRef loaded = tryLibrary(l, concat({home, layout, type, "/", library}))) return loaded;
     return nullptr;
 }
+#endif
 
 // A location handed in by the caller: a java.exe (checked, always run) or a Java home (taken as is).
-std::optional<JvmLocation> checkGivenLocation(Launcher& l, const std::string& location, bool locationIsJavaExe) {
+bool checkGivenLocation(Launcher& l, const std::string& location, bool locationIsJavaExe, JvmLocation& given) {
     l.log.message("Got JRE location %s (java exe: %d)", location.c_str(), locationIsJavaExe ? 1 : 0);
     const VersionRange range = readVersionRange(l);
     l.log.message("MinVersion: %s, MaxVersion: %s", range.minimum.c_str(), range.maximum.c_str());
-    JvmLocation given{LocationKind::Directory, location, location};
-    if (locationIsJavaExe) {
-        std::string version;
-        if (!checkJavaExeWithCache(l, given.javaExe, version, range, true, false)) return std::nullopt;
-    } else {
-        if (!checkJavaHomeDir(l, given.javaExe, location, range, true)) return std::nullopt;
-    }
-    return given;
+    given = {LocationKind::Directory, location, location};
+    if (!locationIsJavaExe) return checkJavaHomeDir(l, given.javaExe, location, range, true);
+    std::string version;
+    return checkJavaExeWithCache(l, given.javaExe, version, range, true, false);
 }
+
+// Publishes where the runtime of a load attempt lives.
+void publishLocation(Launcher& l, const JvmLocation& found) {
+    l.jvmLocationKind = static_cast<int>(found.kind);
+    l.jvmJavaExe = found.javaExe;
+    l.jvmHome = jvmHomeOf(found.javaExe, l.os.paths());
+}
+
+// The text shown when no runtime could be used.
+void showNoJvm(Launcher& l) { showPropertyError(l, prop::errorNoJvm, wordSizeText(l)); }
 
 // The texts shown when no VM library could be used, by location kind.
 void showLoadFailure(Launcher& l, const JvmLocation& found) {
@@ -63,7 +71,7 @@ void showLoadFailure(Launcher& l, const JvmLocation& found) {
     const std::int32_t pathText = prop::errorJvmPathFor(l.wordSize);
     switch (found.kind) {
     case LocationKind::SearchPath:
-        showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+        showNoJvm(l);
         showPropertyError(l, sourceText, found.text);
         showPropertyError(l, pathText, found.text);
         break;
@@ -84,10 +92,8 @@ void showLoadFailure(Launcher& l, const JvmLocation& found) {
 // Loads the library of the settled java.exe and publishes what LoadDLL publishes.
 bool loadAndPublish(Launcher& l, const JvmLocation& found) {
     l.log.message("Trying to load JVM-DLL from %s", found.javaExe.c_str());
-    l.jvmLocationKind = static_cast<int>(found.kind);
-    l.jvmJavaExe = found.javaExe;
+    publishLocation(l, found);
     LibraryRef library = loadJvmLibrary(l, found.javaExe);
-    l.jvmHome = jvmHomeOf(found.javaExe, l.os.paths());
     void* entry = nullptr;
     if (library == nullptr) {
         l.log.error("Could not get DLL-Handle.");
@@ -110,7 +116,7 @@ bool loadAndPublish(Launcher& l, const JvmLocation& found) {
 bool searchAndLoad(Launcher& l, bool showErrors) {
     struct Loader final : JvmAcceptor {
         Launcher& l;
-        std::optional<JvmLocation> firstFailure;
+        JvmLocation firstFailure;          // kind None until a runtime failed
         std::vector<std::string> failed;  // a runtime met again through a later source is not loaded again
 
         explicit Loader(Launcher& launcher) : l(launcher) {}
@@ -118,47 +124,45 @@ bool searchAndLoad(Launcher& l, bool showErrors) {
             if (std::find(failed.begin(), failed.end(), candidate.javaExe) != failed.end()) return false;
             if (loadAndPublish(l, candidate)) return true;
             failed.push_back(candidate.javaExe);
-            if (!firstFailure) firstFailure = candidate;
+            if (firstFailure.kind == LocationKind::None) firstFailure = candidate;
             l.log.message("No usable VM library for %s, searching on", candidate.javaExe.c_str());
             return false;
         }
     } loader(l);
-    const JvmLocation found = searchJVM(l, &loader);
-    const std::optional<JvmLocation>& firstFailure = loader.firstFailure;
-    if (found.kind != LocationKind::None) return true;
-    if (firstFailure) {
-        l.jvmLocationKind = static_cast<int>(firstFailure->kind);
-        l.jvmJavaExe = firstFailure->javaExe;
-        l.jvmHome = jvmHomeOf(firstFailure->javaExe, l.os.paths());
-        if (showErrors) showLoadFailure(l, *firstFailure);
+    if (searchJVM(l, &loader).kind != LocationKind::None) return true;
+    if (loader.firstFailure.kind != LocationKind::None) {
+        publishLocation(l, loader.firstFailure);
+        if (showErrors) showLoadFailure(l, loader.firstFailure);
         return false;
     }
     l.log.error("No JVM found");
-    if (showErrors) showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+    if (showErrors) showNoJvm(l);
     return false;
 }
 
 }  // namespace
 
-std::string wordSizeText(const Launcher& l) { return std::to_string(l.wordSize); }
+std::string wordSizeText(const Launcher& l) { return formatText("%d", l.wordSize); }
 
 bool LoadDLL(Launcher& l, bool showErrors, const std::optional<std::string>& location, bool locationIsJavaExe) {
     l.log.message("LoadDLL (%d, %s, %d)", showErrors ? 1 : 0, location ? location->c_str() : "(null)",
                   locationIsJavaExe ? 1 : 0);
     if (!location) return searchAndLoad(l, showErrors);
-    const std::optional<JvmLocation> found = checkGivenLocation(l, *location, locationIsJavaExe);
-    if (!found) {
+    JvmLocation found;
+    if (!checkGivenLocation(l, *location, locationIsJavaExe, found)) {
         l.log.error("Provided JVM unusable");
-        if (showErrors) showPropertyError(l, prop::errorNoJvm, wordSizeText(l));
+        if (showErrors) showNoJvm(l);
         return false;
     }
-    if (loadAndPublish(l, *found)) return true;
-    if (showErrors) showLoadFailure(l, *found);
+    if (loadAndPublish(l, found)) return true;
+    if (showErrors) showLoadFailure(l, found);
     return false;
 }
 
 LibraryRef loadJvmLibrary(Launcher& l, const std::string& javaExe) {
+#ifndef _WIN32
     if (!l.os.paths().windows) return loadPosixJvmLibrary(l, javaExe);
+#endif
     if (LibraryRef library = loadJvmFromBinDir(l, javaExe)) return library;
     return loadJvmFromBinDir(l, concat({javaExeDirectory(javaExe), "..\\jre\\bin\\java.exe"}));
 }

@@ -21,21 +21,24 @@ std::vector<std::uint8_t> fileTimeBytes(std::uint64_t time) {
 }
 
 // A catalogue key followed by a java.exe path as one sub-key name.
-std::string pathKeyBelow(const char* catalogue, std::string_view javaExe) {
-    return concat({catalogue, jvmPathKey(javaExe)});
+std::string pathKeyBelow(std::string_view catalogue, std::string_view javaExe) {
+    std::string key = concat({catalogue, javaExe});
+    std::replace(key.begin() + static_cast<std::ptrdiff_t>(catalogue.size()), key.end(), '\\', '/');
+    return key;
 }
 
 // The JavaSoft catalogues: the runtime ones (the pre-9 one first), then the development-kit ones.
 constexpr const char* kJavaSoftCatalogues[] = {kJavaSoftJreKey, kJavaSoftJre9Key, kJavaSoftJdkKey,
                                                kJavaSoftJdk9Key};
 
-// A vendor's own catalogue: one sub-key per installed version below `key`, named `prefix` and the
-// version (Azul adds "-jre" for a runtime without the kit), with the home in `value` of the key
-// `below` that sub-key. A kit requirement needs no filter: homes without the kit fail it.
+// A catalogue: one sub-key per installed version below `key`, with the home in `value` of the key
+// `below` that sub-key. A vendor's own catalogue names each sub-key `prefix` and the version (Azul
+// adds "-jre" for a runtime without the kit). A kit requirement needs no filter: homes without the
+// kit fail it.
 struct VendorCatalogue {
-    const char* key;
-    const char* prefix;
-    const char* below;
+    std::string_view key;
+    std::string_view prefix;
+    std::string_view below;
     const char* value;
 };
 
@@ -47,12 +50,14 @@ constexpr VendorCatalogue kVendorCatalogues[] = {
     {"SOFTWARE\\Azul Systems\\Zulu", "zulu-", "", "InstallationPath"},
 };
 
-// A vendor's version in the form the runtime reports: releases up to 8 are named by their
-// vendors "8" or "8.0.452.9", by the runtime "1.8.0_452".
-std::string javaStyleVersion(std::string_view version) {
-    const std::size_t digits = std::min(version.size(), version.find_first_not_of("0123456789"));
-    if (digits == 1 && version[0] >= '2' && version[0] <= '8') return concat({"1.", version});
-    return std::string(version);
+// The version a vendor names a sub-key by, in the form the runtime reports; "" when the name is
+// not one. Releases up to 8 are named by their vendors "8" or "8.0.452.9", by the runtime "1.8.0_452".
+std::string vendorVersion(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix)) return {};
+    name.remove_prefix(prefix.size());
+    if (name.ends_with("-jre")) name.remove_suffix(4);
+    const std::size_t digits = std::min(name.size(), name.find_first_not_of("0123456789"));
+    return concat({digits == 1 && name[0] >= '2' && name[0] <= '8' ? "1." : "", name});
 }
 
 // The runtime below the home a registry key names in `value`, checked without beta versions.
@@ -76,6 +81,20 @@ struct CatalogueEntry {
     const char* value;
     bool tried = false;
 };
+
+// Adds the catalogue's sub-keys whose versions may be in range; a vendor's names are read as its
+// versions, the JavaSoft ones as they stand.
+void collectEntries(Launcher& l, const VersionRange& range, const VendorCatalogue& catalogue, bool vendorNames,
+                    std::vector<CatalogueEntry>& entries) {
+    auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, std::string(catalogue.key));
+    if (!subKeys) return;
+    for (const auto& sub : *subKeys) {
+        std::string version = vendorNames ? vendorVersion(sub.name, catalogue.prefix) : sub.name;
+        if (!version.empty() && keyNameInRange(version, range))
+            entries.push_back({std::move(version), concat({catalogue.key, "\\", sub.name, catalogue.below}),
+                               catalogue.value});
+    }
+}
 
 // The entries' runtimes, greatest version first (the earlier entry first on equal versions); the
 // first that passes. Catalogues hold a handful of entries, so each round picks the greatest left.
@@ -102,16 +121,11 @@ std::optional<std::string> readRegistryValue(Launcher& l, Hive hive, std::string
                                              std::size_t maxBytes) {
     auto value = l.os.registry.queryValue(hive, std::string(key), std::string(name));
     if (!value || value->data.size() > maxBytes) return std::nullopt;
-    std::string text(value->data.begin(), value->data.end());
-    text.resize(std::min(text.size(), text.find('\0')));
-    return text;
+    const std::vector<std::uint8_t>& data = value->data;
+    return std::string(data.begin(), std::find(data.begin(), data.end(), 0));
 }
 
-std::string jvmPathKey(std::string_view javaExe) {
-    std::string key(javaExe);
-    std::replace(key.begin(), key.end(), '\\', '/');
-    return key;
-}
+std::string jvmPathKey(std::string_view javaExe) { return pathKeyBelow({}, javaExe); }
 
 std::optional<std::string> lookupCachedVersion(Launcher& l, const std::string& javaExe, std::uint64_t lastWriteTime) {
     const std::string key = pathKeyBelow(kVersionCacheKey, javaExe);
@@ -140,16 +154,16 @@ std::optional<JvmCandidate> findCurrentJavaSoftJvm(Launcher& l, const VersionRan
     // The first greatest accepted "CurrentVersion", runtimes before kits: a kit wins only with a
     // greater version. Without any, the runtime catalogue's own key is read.
     std::string best;
-    std::string key = concat({kJavaSoftJreKey, "\\"});
+    std::size_t bestCatalogue = 0;
     const std::size_t first = l.store.getIntProperty(prop::requireJdk) == 0 ? 0 : 2;
     for (std::size_t i = first; i < std::size(kJavaSoftCatalogues); ++i) {
         auto version = readRegistryValue(l, Hive::LocalMachine, kJavaSoftCatalogues[i], "CurrentVersion",
                                          kCurrentVersionBytes);
         if (!version || !keyNameInRange(*version, range) || compareVersionTexts(*version, best) <= 0) continue;
-        key = concat({kJavaSoftCatalogues[i], "\\", *version});
+        bestCatalogue = i;
         best = std::move(*version);
     }
-    return checkRegisteredHome(l, key, "JavaHome", range);
+    return checkRegisteredHome(l, concat({kJavaSoftCatalogues[bestCatalogue], "\\", best}), "JavaHome", range);
 }
 
 std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRange& range, std::string_view key) {
@@ -159,11 +173,7 @@ std::optional<JvmCandidate> scanJavaSoftCatalogue(Launcher& l, const VersionRang
 std::optional<JvmCandidate> scanJavaSoftCatalogues(Launcher& l, const VersionRange& range,
                                                    std::initializer_list<std::string_view> keys) {
     std::vector<CatalogueEntry> entries;
-    for (std::string_view key : keys)
-        if (auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, std::string(key)))
-            for (auto& sub : *subKeys)
-                if (keyNameInRange(sub.name, range))
-                    entries.push_back({sub.name, concat({key, "\\", sub.name}), "JavaHome"});
+    for (std::string_view key : keys) collectEntries(l, range, {key, {}, {}, "JavaHome"}, false, entries);
     return checkNewestFirst(l, entries, range);
 }
 
@@ -177,21 +187,7 @@ std::optional<JvmCandidate> findJavaSoftJvm(Launcher& l, const VersionRange& ran
 
 std::optional<JvmCandidate> scanVendorCatalogues(Launcher& l, const VersionRange& range) {
     std::vector<CatalogueEntry> entries;
-    for (const VendorCatalogue& catalogue : kVendorCatalogues) {
-        auto subKeys = l.os.registry.subKeys(Hive::LocalMachine, catalogue.key);
-        if (!subKeys) continue;
-        for (const auto& sub : *subKeys) {
-            std::string_view version(sub.name);
-            if (!version.starts_with(catalogue.prefix)) continue;
-            version.remove_prefix(std::string_view(catalogue.prefix).size());
-            if (version.ends_with("-jre")) version.remove_suffix(4);
-            if (version.empty()) continue;
-            std::string javaVersion = javaStyleVersion(version);
-            if (!keyNameInRange(javaVersion, range)) continue;
-            entries.push_back({std::move(javaVersion), concat({catalogue.key, "\\", sub.name, catalogue.below}),
-                               catalogue.value});
-        }
-    }
+    for (const VendorCatalogue& catalogue : kVendorCatalogues) collectEntries(l, range, catalogue, true, entries);
     return checkNewestFirst(l, entries, range);
 }
 
@@ -232,12 +228,12 @@ std::optional<std::string> findPreviousInstallation(Launcher& l, Hive hive, cons
     auto list = readRegistryValue(l, hive, kInstallationsKey, applicationId, kValueBytes);
     if (!list || list->empty()) return std::nullopt;
     l.log.message("found installations: %s", list->c_str());
-    for (const std::string& dir : splitList(*list)) {
-        std::string javaExe;
-        std::string version;
-        if (!javaHomeToJavaExe(l, javaExe, concat({dir, "\\jre"}))) continue;
-        if (checkJavaExeWithCache(l, javaExe, version, range, false, true)) return javaExe;
-    }
+    std::string javaExe;
+    std::string version;
+    for (const std::string& dir : splitList(*list))
+        if (javaHomeToJavaExe(l, javaExe, concat({dir, "\\jre"})) &&
+            checkJavaExeWithCache(l, javaExe, version, range, false, true))
+            return javaExe;
     return std::nullopt;
 }
 

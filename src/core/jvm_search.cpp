@@ -16,50 +16,45 @@ constexpr std::size_t kConfigLineChars = 8191;
 
 bool isDirectoryEntry(char type) { return type == 'A' || type == 'B' || type == 'R'; }
 
-// A directory check with version check; the location text is the directory as given.
-std::optional<JvmLocation> tryDirectory(Launcher& l, const std::string& dir, const VersionRange& range) {
-    JvmLocation found{LocationKind::Directory, {}, dir};
-    if (!checkJavaHomeDir(l, found.javaExe, dir, range, false)) return std::nullopt;
-    return found;
+// Whether the acceptor (if any) takes a runtime that passed.
+bool accepted(const JvmLocation& found, JvmAcceptor* acceptor) {
+    return acceptor == nullptr || acceptor->accept(found);
 }
 
-// The location when the acceptor (if any) takes it, else nullopt.
-std::optional<JvmLocation> taken(std::optional<JvmLocation> found, JvmAcceptor* acceptor) {
-    if (found && acceptor != nullptr && !acceptor->accept(*found)) found.reset();
-    return found;
+// A directory check with version check; the location text is the directory as given.
+bool tryDirectory(Launcher& l, const std::string& dir, const VersionRange& range, JvmLocation& found) {
+    found = {LocationKind::Directory, {}, dir};
+    return checkJavaHomeDir(l, found.javaExe, dir, range, false);
 }
 
 // One location file (preferred or installer): its line, logged and checked as a Java home.
-std::optional<JvmLocation> tryLocationFile(Launcher& l, bool preferred, const VersionRange& range) {
+bool tryLocationFile(Launcher& l, bool preferred, const VersionRange& range, JvmLocation& found) {
     auto line = readJreConfigFile(l, preferred ? kPreferredLocationFile : kInstallerLocationFile);
-    if (!line) return std::nullopt;
+    if (!line) return false;
     l.log.message(preferred ? "Has preferred location %s" : "Has installer location %s", line->c_str());
-    auto found = tryDirectory(l, *line, range);
-    if (found) l.log.message(preferred ? "Using preferred location" : "Using installer location");
-    return found;
+    if (!tryDirectory(l, *line, range, found)) return false;
+    l.log.message(preferred ? "Using preferred location" : "Using installer location");
+    return true;
 }
 
 // One entry of the first pass, its text expanded.
-std::optional<JvmLocation> tryEntry(Launcher& l, std::string_view entry, const VersionRange& range) {
+bool tryEntry(Launcher& l, std::string_view entry, const VersionRange& range, JvmLocation& found) {
     const char type = entry.front();
     std::string text(entry.substr(1));
     expandVariables(l, text);
     l.log.message("Testing location %s (type %c)", text.c_str(), type);
-    if (isDirectoryEntry(type)) return tryDirectory(l, text, range);
-    std::optional<std::string> javaExe;
-    LocationKind kind = LocationKind::Registry;
-    if (type == 'E') {
-        javaExe = checkEnvironmentJvm(l, text, range);
-        kind = LocationKind::Variable;
-    } else if (type == 'S') {
-        javaExe = checkSearchPathJvm(l, range);
-        kind = LocationKind::SearchPath;
-    } else if (type == 'Y') {
-        javaExe = findRegistryJvm(l, range);
-        text.clear();
-    }
-    if (!javaExe) return std::nullopt;
-    return JvmLocation{kind, std::move(*javaExe), std::move(text)};
+    if (isDirectoryEntry(type)) return tryDirectory(l, text, range, found);
+    std::optional<std::string> javaExe = type == 'E'   ? checkEnvironmentJvm(l, text, range)
+                                         : type == 'S' ? checkSearchPathJvm(l, range)
+                                         : type == 'Y' ? findRegistryJvm(l, range)
+                                                       : std::optional<std::string>();
+    if (!javaExe) return false;
+    if (type == 'Y') text.clear();
+    const LocationKind kind = type == 'E' ? LocationKind::Variable
+                            : type == 'S' ? LocationKind::SearchPath
+                                          : LocationKind::Registry;
+    found = {kind, std::move(*javaExe), std::move(text)};
+    return true;
 }
 
 bool isAbsoluteText(const PathConventions& conv, std::string_view text) {
@@ -68,44 +63,45 @@ bool isAbsoluteText(const PathConventions& conv, std::string_view text) {
 }
 
 // The last resort: directory entries as configured, accepted when their java.exe exists.
-std::optional<JvmLocation> relativePass(Launcher& l, const std::vector<std::string>& entries,
-                                        const VersionRange& range, JvmAcceptor* acceptor) {
+bool relativePass(Launcher& l, const std::vector<std::string>& entries, const VersionRange& range,
+                  JvmAcceptor* acceptor, JvmLocation& found) {
     for (const std::string& entry : entries) {
         const char type = entry.front();
-        const std::string text = entry.substr(1);
+        const std::string_view text = std::string_view(entry).substr(1);
         if (!isDirectoryEntry(type) || (type != 'B' && isAbsoluteText(l.os.paths(), text))) continue;
-        l.log.message("Testing relative location %s", text.c_str());
-        std::string javaExe;
-        if (checkJavaHomeDir(l, javaExe, text, range, true) && fileExists(l, javaExe)) {
-            l.log.message("%s exists", javaExe.c_str());
-            if (auto found = taken(JvmLocation{LocationKind::Directory, std::move(javaExe), text}, acceptor))
-                return found;
+        found = {LocationKind::Directory, {}, std::string(text)};
+        l.log.message("Testing relative location %s", found.text.c_str());
+        if (checkJavaHomeDir(l, found.javaExe, found.text, range, true) && fileExists(l, found.javaExe)) {
+            l.log.message("%s exists", found.javaExe.c_str());
+            if (accepted(found, acceptor)) return true;
         }
     }
-    return std::nullopt;
+    return false;
 }
 
 // Earlier installations of the application, per user then per machine.
-std::optional<JvmLocation> previousInstallation(Launcher& l, const VersionRange& range, JvmAcceptor* acceptor) {
+bool previousInstallation(Launcher& l, const VersionRange& range, JvmAcceptor* acceptor, JvmLocation& found) {
     for (const Hive hive : {Hive::CurrentUser, Hive::LocalMachine}) {
         auto javaExe = findPreviousInstallation(l, hive, range);
         if (!javaExe) continue;
         l.log.message(hive == Hive::CurrentUser ? "found JRE from previous installation (user) %s"
                                                 : "found JRE from previous installation (machine) %s",
                       javaExe->c_str());
-        if (auto found = taken(JvmLocation{LocationKind::Registry, std::move(*javaExe), {}}, acceptor)) return found;
+        found = {LocationKind::Registry, std::move(*javaExe), {}};
+        if (accepted(found, acceptor)) return true;
     }
-    return std::nullopt;
+    return false;
 }
 
 // The fixed tail after the search sequence: the two Java-home variables.
-std::optional<JvmLocation> homeVariables(Launcher& l, const VersionRange& range, JvmAcceptor* acceptor) {
+bool homeVariables(Launcher& l, const VersionRange& range, JvmAcceptor* acceptor, JvmLocation& found) {
     for (const char* name : {"ZENDRA_JAVA_HOME", "QUILLON_JAVA_HOME"}) {
-        if (auto javaExe = checkEnvironmentJvm(l, name, range))
-            if (auto found = taken(JvmLocation{LocationKind::Variable, std::move(*javaExe), name}, acceptor))
-                return found;
+        auto javaExe = checkEnvironmentJvm(l, name, range);
+        if (!javaExe) continue;
+        found = {LocationKind::Variable, std::move(*javaExe), name};
+        if (accepted(found, acceptor)) return true;
     }
-    return std::nullopt;
+    return false;
 }
 
 }  // namespace
@@ -114,16 +110,17 @@ JvmLocation searchJVM(Launcher& l, JvmAcceptor* acceptor) {
     l.log.message("Searching for a JVM");
     const std::vector<std::string> entries = splitList(l.store.getProperty(prop::searchSequence));
     const VersionRange range = readVersionRange(l);
-    auto found = taken(tryLocationFile(l, true, range), acceptor);
-    for (std::size_t i = 0; !found && i < entries.size(); ++i) found = taken(tryEntry(l, entries[i], range), acceptor);
-    if (!found) found = taken(tryLocationFile(l, false, range), acceptor);
-    if (!found) found = relativePass(l, entries, range, acceptor);
-    if (!found) found = previousInstallation(l, range, acceptor);
-    if (!found) {
-        l.log.message("Search sequence finished");
-        found = homeVariables(l, range, acceptor);
-    }
-    return found ? std::move(*found) : JvmLocation{};
+    JvmLocation found;
+    if (tryLocationFile(l, true, range, found) && accepted(found, acceptor)) return found;
+    for (const std::string& entry : entries)
+        if (tryEntry(l, entry, range, found) && accepted(found, acceptor)) return found;
+    if (tryLocationFile(l, false, range, found) && accepted(found, acceptor)) return found;
+    if (relativePass(l, entries, range, acceptor, found)) return found;
+    if (previousInstallation(l, range, acceptor, found)) return found;
+    l.log.message("Search sequence finished");
+    if (homeVariables(l, range, acceptor, found)) return found;
+    found = {};
+    return found;
 }
 
 std::optional<std::string> readJreConfigFile(Launcher& l, std::string_view suffix) {

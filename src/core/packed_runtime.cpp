@@ -6,6 +6,7 @@
 #include "java_runtime.h"
 #include "paths.h"
 #include "property_ids.h"
+#include "text.h"
 
 namespace zendra {
 namespace {
@@ -33,18 +34,20 @@ void runUnpack200(Launcher& l, const std::string& javaHome, const std::string& p
 }
 
 bool tryUnpack200(Launcher& l, const std::string& javaHome, const std::string& packFile) {
-    const std::string target = packFile.substr(0, packFile.size() - std::min(packFile.size(), kPackSuffixLength));
     if (!pathExists(l, packFile)) {
         l.log.message("pack path doesn't exists");
         return true;
     }
+    const int targetLength = static_cast<int>(packFile.size() - std::min(packFile.size(), kPackSuffixLength));
     const std::string program = formatText("%s\\bin\\unpack200.exe", javaHome.c_str());
-    const std::string arguments = formatText("-r \"%s\" \"%s\"", packFile.c_str(), target.c_str());
+    const std::string arguments =
+        formatText("-r \"%s\" \"%.*s\"", packFile.c_str(), targetLength, packFile.c_str());
     l.log.message("%s", program.c_str());
     l.log.message("%s", arguments.c_str());
     // The program leads the command line, so that the unpacker sees "-r" as an option and not
     // as its own name.
-    const ChildRun run = l.os.process.runHidden("\"" + program + "\" " + arguments, std::nullopt, kNoTimeout);
+    const ChildRun run =
+        l.os.process.runHidden(concat({"\"", program, "\" ", arguments}), std::nullopt, kNoTimeout);
     if (!run.started) {
         l.log.message("could not create unpack process");
         return false;

@@ -1,5 +1,6 @@
 #include "paths.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "errors.h"
@@ -10,38 +11,55 @@ namespace zendra {
 namespace {
 
 bool acceptableExePath(const PathConventions& conv, const Narrowed& n) {
-    if (!conv.windows) return !n.usedDefault && !n.text.empty();
-    return !n.usedDefault && n.text.size() >= 4 && endsWithIgnoreCase(n.text, ".exe");
+    return !n.usedDefault && !n.text.empty() && (!conv.windows || endsWithIgnoreCase(n.text, ".exe"));
 }
 
 std::string findExecutablePath(Launcher& l) {
     ProcessServices& proc = l.os.process;
     if (!proc.hasWideLongPath()) return proc.moduleFileNameA();
-    const std::u16string module = proc.moduleFileNameW();
-    const std::u16string longForm = proc.longPathNameW(module).value_or(module);
+    std::u16string longForm = proc.moduleFileNameW();
+    if (auto found = proc.longPathNameW(longForm)) longForm = std::move(*found);
     Narrowed n = l.os.codec.toFileCodePage(longForm);
-    if (acceptableExePath(l.os.paths(), n)) return n.text;
-    n = l.os.codec.toFileCodePage(proc.shortPathNameW(longForm).value_or(longForm));
-    if (acceptableExePath(l.os.paths(), n)) return n.text;
+    if (acceptableExePath(l.os.paths(), n)) return std::move(n.text);
+    const std::optional<std::u16string> shortForm = proc.shortPathNameW(longForm);
+    n = l.os.codec.toFileCodePage(shortForm ? *shortForm : longForm);
+    if (acceptableExePath(l.os.paths(), n)) return std::move(n.text);
     const std::string narrow = proc.moduleFileNameA();
     return l.os.fs.shortPathName(narrow).value_or(narrow);
 }
 
-std::optional<std::string> fallbackTempDirectory(Launcher& l) {
+// The system's full form of a path, the path itself when there is none.
+std::string fullPathOr(Launcher& l, const std::string& path) { return l.os.fs.fullPathName(path).value_or(path); }
+
+// A variable's value, "" when it is unset.
+std::string variableOrEmpty(Launcher& l, const char* name) { return l.os.env.get(name).value_or(std::string()); }
+
+// Takes the narrow form of a changed wide path unless a character could not be mapped.
+void narrowBack(std::string& path, TextCodec& codec, const std::u16string& wide) {
+    Narrowed back = codec.toFileCodePage(wide);
+    if (!back.usedDefault) path = std::move(back.text);
+}
+
+// The first writable of the last-resort temporary directories, "" when there is none.
+std::string fallbackTempDirectory(Launcher& l) {
+#ifndef _WIN32
     if (!l.os.paths().windows) {
-        for (const char* candidate : {"/tmp", "/var/tmp"})
+        for (std::string_view candidate : {"/tmp", "/var/tmp"})
             if (isWritableDirectory(l, candidate)) return std::string(candidate);
-        return std::nullopt;
+        return {};
     }
+#endif
     const std::string windows = l.os.fs.windowsDirectory();
-    for (const std::string& candidate : {windows + "\\temp", std::string("c:\\temp"), std::string("c:\\tmp"), windows})
-        if (isWritableDirectory(l, candidate)) return candidate;
+    const std::string windowsTemp = concat({windows, "\\temp"});
+    for (std::string_view candidate : {std::string_view(windowsTemp), std::string_view("c:\\temp"),
+                                       std::string_view("c:\\tmp"), std::string_view(windows)})
+        if (isWritableDirectory(l, candidate)) return std::string(candidate);
     std::uint32_t code = 0;
     if (isWritableDirectory(l, "c:\\")) {
         l.os.fs.createDirectory("c:\\tmp", code);
-        if (isWritableDirectory(l, "c:\\tmp")) return std::string("c:\\tmp");
+        if (isWritableDirectory(l, "c:\\tmp")) return "c:\\tmp";
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace
@@ -56,65 +74,51 @@ const std::string& getExecutablePath(Launcher& l) {
 }
 
 const std::string& getExecutableDirectory(Launcher& l) {
-    if (!l.executableDirCache) {
-        const std::string& exe = getExecutablePath(l);
-        l.executableDirCache = directoryPart(l.os.paths(), l.os.fs.fullPathName(exe).value_or(exe));
-    }
+    if (!l.executableDirCache) l.executableDirCache = directoryPart(l.os.paths(), fullPathOr(l, getExecutablePath(l)));
     return *l.executableDirCache;
 }
 
-bool isRelativePath(const std::string& path, const PathConventions& conventions) {
-    if (!conventions.windows) {
-        std::string_view p = path;
-        if (!p.empty() && p.front() == '"') p.remove_prefix(1);
-        return p.empty() || p.front() != '/';
-    }
+bool isRelativePath(std::string_view path, const PathConventions& conventions) {
+    if (!path.empty() && path.front() == '"') path.remove_prefix(1);
+    if (!conventions.windows) return path.empty() || path.front() != '/';
     if (path.size() < 3) return true;
-    std::string_view p = path;
-    if (p.front() == '"') {
-        p.remove_prefix(1);
-        if (p.size() < 3) return true;
-    }
-    if (p[1] == ':' && p[2] == '\\') return false;
-    return !(p[0] == '\\' && p[1] == '\\');
+    if (path[1] == ':' && path[2] == '\\') return false;
+    return !(path[0] == '\\' && path[1] == '\\');
 }
 
 void collapseBackslashes(std::string& path, TextCodec& codec, const PathConventions& conventions) {
     const auto separator = static_cast<char16_t>(conventions.separator);
-    const std::u16string wide = codec.fromFileCodePage(path);
-    std::u16string out = wide.substr(0, 2);
-    for (std::size_t i = out.size(); i < wide.size(); ++i) {
-        if (wide[i] == separator && out.back() == separator) continue;
-        out.push_back(wide[i]);
-    }
-    Narrowed back = codec.toFileCodePage(out);
-    if (!back.usedDefault) path = std::move(back.text);
+    std::u16string wide = codec.fromFileCodePage(path);
+    std::size_t kept = std::min<std::size_t>(wide.size(), 2);
+    for (std::size_t i = kept; i < wide.size(); ++i)
+        if (wide[i] != separator || wide[kept - 1] != separator) wide[kept++] = wide[i];
+    wide.resize(kept);
+    narrowBack(path, codec, wide);
 }
 
 void lowerCasePath(std::string& path, TextCodec& codec) {
     std::u16string wide = codec.fromFileCodePage(path);
     for (char16_t& c : wide)
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    Narrowed back = codec.toFileCodePage(wide);
-    if (!back.usedDefault) path = std::move(back.text);
+    narrowBack(path, codec, wide);
 }
 
-std::string resolvePath(Launcher& l, const std::string& path, const std::string* referenceFile) {
+std::string resolvePath(Launcher& l, std::string_view path, const std::string* referenceFile) {
     const PathConventions& conv = l.os.paths();
-    std::string result = conv.windows ? path : toNativeSeparators(conv, path);
+    std::string result(path);
+    if (!conv.windows) result = toNativeSeparators(conv, std::move(result));
     if (isRelativePath(result, conv)) {
-        std::string base = getExecutableDirectory(l);
         if (referenceFile != nullptr)
-            base = directoryPart(conv, l.os.fs.fullPathName(*referenceFile).value_or(*referenceFile));
-        result = base + result;
+            result.insert(0, directoryPart(conv, fullPathOr(l, *referenceFile)));
+        else
+            result.insert(0, getExecutableDirectory(l));
     }
     collapseBackslashes(result, l.os.codec, conv);
     return result;
 }
 
 std::string getFullPath(Launcher& l, const std::string& path, bool keepCase) {
-    std::string resolved = resolvePath(l, path);
-    std::string full = l.os.fs.fullPathName(resolved).value_or(resolved);
+    std::string full = fullPathOr(l, resolvePath(l, path));
     if (!keepCase && l.os.paths().windows) lowerCasePath(full, l.os.codec);
     collapseBackslashes(full, l.os.codec, l.os.paths());
     return full;
@@ -122,8 +126,9 @@ std::string getFullPath(Launcher& l, const std::string& path, bool keepCase) {
 
 bool pathExists(Launcher& l, const std::string& path) {
     if (path.size() >= 2 && l.os.paths().windows) {
-        std::string_view rest = std::string_view(path).substr(1);
-        if (rest == ":\\" || rest == ":\\." || rest == ":\\.\\.") return true;
+        const std::string_view rest = std::string_view(path).substr(1);
+        for (std::string_view root : {":\\", ":\\.", ":\\.\\."})
+            if (rest == root) return true;
     }
     return l.os.fs.find(path).has_value();
 }
@@ -134,15 +139,14 @@ std::optional<std::uint64_t> getFileWriteTime(Launcher& l, const std::string& pa
     return entry->lastWriteTime;
 }
 
-std::string resolvePathList(Launcher& l, const std::string& list) {
+std::string resolvePathList(Launcher& l, std::string_view list) {
     const char separator = l.os.paths().listSeparator;
     // The record separates with ";"; an expanded separator variable gives the system's own.
     const char* separators = l.os.paths().windows ? ";" : ";:";
     std::string out;
     std::size_t start = 0;
     while (start <= list.size()) {
-        std::size_t end = list.find_first_of(separators, start);
-        if (end == std::string::npos) end = list.size();
+        const std::size_t end = std::min(list.find_first_of(separators, start), list.size());
         if (end > start) {
             if (!out.empty()) out += separator;
             out += resolvePath(l, list.substr(start, end - start));
@@ -152,33 +156,38 @@ std::string resolvePathList(Launcher& l, const std::string& list) {
     return out;
 }
 
-std::vector<std::string> listFilesWithExtension(Launcher& l, const std::string& dir, const std::string& extension) {
-    std::string pattern = joinPath(l.os.paths(), dir, "*") + (startsWith(extension, ".") ? "" : ".") + extension;
+std::vector<std::string> listFilesWithExtension(Launcher& l, const std::string& dir, std::string_view extension) {
+    std::string pattern = joinPath(l.os.paths(), dir, "*");
+    if (!startsWith(extension, ".")) pattern += '.';
+    pattern += extension;
     std::vector<std::string> names;
-    for (const auto& entry : l.os.fs.list(pattern)) names.push_back(entry.name);
+    for (auto& entry : l.os.fs.list(pattern)) names.push_back(std::move(entry.name));
     return names;
 }
 
 std::string getTempDirectory(Launcher& l) {
+    const PathConventions& conv = l.os.paths();
     TempPathResult temp = l.os.fs.tempPath();
     l.log.message("GetTempPath returned %d (last error %d)", static_cast<int>(temp.length), static_cast<int>(temp.error));
-    std::string dir = temp.length > 0 ? temp.path : std::string();
+    std::string dir;
+    if (temp.length > 0) dir = std::move(temp.path);
     if (dir.empty()) {
-        dir = l.os.paths().windows ? l.os.env.get("HOMEDRIVE").value_or("") + l.os.env.get("HOMEPATH").value_or("")
-                                   : l.os.env.get("HOME").value_or("");
+        dir = variableOrEmpty(l, conv.windows ? "HOMEDRIVE" : "HOME");
+        if (conv.windows) dir += variableOrEmpty(l, "HOMEPATH");
         l.log.message("No temp dir defined. Using home %s", dir.c_str());
     } else {
         std::uint32_t code = 0;
         l.log.message("make dir returned %d", l.os.fs.createDirectory(dir, code) ? 0 : -1);
     }
-    const std::string longForm = l.os.fs.longPathName(dir).value_or(dir);
-    if (longForm.find('?') == std::string::npos) return withTrailingSeparator(l.os.paths(), dir);
-    if (auto fallback = fallbackTempDirectory(l)) return withTrailingSeparator(l.os.paths(), *fallback);
+    const std::optional<std::string> longForm = l.os.fs.longPathName(dir);
+    if ((longForm ? *longForm : dir).find('?') == std::string::npos) return withTrailingSeparator(conv, std::move(dir));
+    dir = fallbackTempDirectory(l);
+    if (!dir.empty()) return withTrailingSeparator(conv, std::move(dir));
     fatalPropertyWithArgument(l, prop::errorNoTempDir);
 }
 
-bool isWritableDirectory(Launcher& l, const std::string& dir) {
-    const std::string probe = dir + l.os.paths().separator + "znd_w_testdir";
+bool isWritableDirectory(Launcher& l, std::string_view dir) {
+    const std::string probe = concat({dir, std::string_view(&l.os.paths().separator, 1), "znd_w_testdir"});
     l.os.fs.removeDirectory(probe);
     std::uint32_t code = 0;
     if (!l.os.fs.createDirectory(probe, code)) return false;
@@ -193,7 +202,7 @@ std::string createTempFileName(Launcher& l) {
     std::uint32_t code = 0;
     std::string name;
     if (auto unique = l.os.fs.tempFileName(dir, "znd", code)) {
-        name = *unique;
+        name = std::move(*unique);
     } else {
         l.log.message("GetTempFileName failed (last error %d)", static_cast<int>(code));
         std::srand(static_cast<unsigned>(l.os.clock.now()));
@@ -203,13 +212,26 @@ std::string createTempFileName(Launcher& l) {
     return name;
 }
 
-std::string getPrivateDirectory(Launcher& l) {
-    // Windows hands every user a temporary path of his own.
-    if (l.os.paths().windows) return getTempDirectory(l);
+#ifndef _WIN32
+namespace {
+
+// The user's private directory of a system whose temporary path is shared; fatal when none.
+std::string getPosixPrivateDirectory(Launcher& l) {
     std::uint32_t code = 0;
     if (auto dir = l.os.fs.privateDirectory(code)) return withTrailingSeparator(l.os.paths(), *dir);
     l.log.error("no private temporary directory (error %d)", static_cast<int>(code));
     fatalPropertyWithArgument(l, prop::errorNoTempDir);
+}
+
+}  // namespace
+#endif
+
+std::string getPrivateDirectory(Launcher& l) {
+#ifndef _WIN32
+    if (!l.os.paths().windows) return getPosixPrivateDirectory(l);
+#endif
+    // Windows hands every user a temporary path of his own.
+    return getTempDirectory(l);
 }
 
 std::string getPidFileName(Launcher& l, std::uint32_t processId) {
@@ -218,19 +240,25 @@ std::string getPidFileName(Launcher& l, std::uint32_t processId) {
 
 namespace {
 
+// Logs the outcome of one attempt at the per-run directory.
+bool reportTempDir(Launcher& l, bool made, std::uint32_t code) {
+    l.log.message("Temp dir: %s", l.launcherTempDir.c_str());
+    if (!made) l.log.message("Could not create dir (%d)", static_cast<int>(code));
+    return made;
+}
+
 // One attempt at the per-run directory under a name of the temporary-file service; the empty
 // file that reserved the name goes again, so that no run leaves one behind.
 bool tryTempDirFromFileName(Launcher& l) {
     const std::string name = createTempFileName(l);
     l.launcherTempDir = formatText("%s_dir%d", name.c_str(), static_cast<std::int32_t>(l.os.clock.now()));
-    l.log.message("Temp dir: %s", l.launcherTempDir.c_str());
     std::uint32_t code = 0;
     const bool made = l.os.fs.createDirectory(l.launcherTempDir, code);
     l.os.fs.deleteFile(name);
-    if (!made) l.log.message("Could not create dir (%d)", static_cast<int>(code));
-    return made;
+    return reportTempDir(l, made, code);
 }
 
+#ifndef _WIN32
 // One attempt at the per-run directory as a fresh directory of the user's private one (a
 // fresh directory of the temporary one is as safe when there is none).
 bool tryPrivateTempDir(Launcher& l) {
@@ -238,18 +266,24 @@ bool tryPrivateTempDir(Launcher& l) {
     std::optional<std::string> parent = l.os.fs.privateDirectory(code);
     if (!parent) parent = getTempDirectory(l);
     auto made = l.os.fs.createUniqueDirectory(*parent, "znd_dir", code);
-    l.launcherTempDir = made.value_or("");
-    l.log.message("Temp dir: %s", l.launcherTempDir.c_str());
-    if (!made) l.log.message("Could not create dir (%d)", static_cast<int>(code));
-    return made.has_value();
+    l.launcherTempDir = made ? std::move(*made) : std::string();
+    return reportTempDir(l, made.has_value(), code);
+}
+#endif
+
+// One attempt at the per-run directory in the way of this system.
+bool tryTempDir(Launcher& l) {
+#ifndef _WIN32
+    if (!l.os.paths().windows) return tryPrivateTempDir(l);
+#endif
+    return tryTempDirFromFileName(l);
 }
 
 }  // namespace
 
 void createLauncherTempDir(Launcher& l) {
-    const bool privateDir = !l.os.paths().windows;
     for (int attempt = 0; attempt < 10; ++attempt)
-        if (privateDir ? tryPrivateTempDir(l) : tryTempDirFromFileName(l)) return;
+        if (tryTempDir(l)) return;
     l.launcherTempDir.clear();
     fatalPropertyWithArgument(l, prop::errorInternal, "7");
 }

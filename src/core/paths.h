@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "launcher.h"
@@ -17,7 +18,7 @@ const std::string& getExecutablePath(Launcher& l);
 const std::string& getExecutableDirectory(Launcher& l);
 
 // Whether a path counts as relative (Windows: no drive root, not UNC; Linux: no leading "/").
-bool isRelativePath(const std::string& path, const PathConventions& conventions = kWindowsConventions);
+bool isRelativePath(std::string_view path, const PathConventions& conventions = kWindowsConventions);
 
 // Replaces runs of separators by one, keeping a leading pair (a UNC root).
 void collapseBackslashes(std::string& path, TextCodec& codec, const PathConventions& conventions = kWindowsConventions);
@@ -26,7 +27,7 @@ void collapseBackslashes(std::string& path, TextCodec& codec, const PathConventi
 void lowerCasePath(std::string& path, TextCodec& codec);
 
 // Prefixes relative paths (in the system's separators) with the reference file's (or the executable's) directory; collapses.
-std::string resolvePath(Launcher& l, const std::string& path, const std::string* referenceFile = nullptr);
+std::string resolvePath(Launcher& l, std::string_view path, const std::string* referenceFile = nullptr);
 
 // resolvePath, normalised by the system, lower-cased unless keepCase.
 std::string getFullPath(Launcher& l, const std::string& path, bool keepCase);
@@ -38,16 +39,16 @@ bool pathExists(Launcher& l, const std::string& path);
 std::optional<std::uint64_t> getFileWriteTime(Launcher& l, const std::string& path);
 
 // Resolves each entry of a ";"-separated list into a list in the system's form; empty entries vanish.
-std::string resolvePathList(Launcher& l, const std::string& list);
+std::string resolvePathList(Launcher& l, std::string_view list);
 
 // Names in a directory ending with the extension, in search order.
-std::vector<std::string> listFilesWithExtension(Launcher& l, const std::string& dir, const std::string& extension);
+std::vector<std::string> listFilesWithExtension(Launcher& l, const std::string& dir, std::string_view extension);
 
 // A writable temporary directory ending with a separator; fatal when there is none.
 std::string getTempDirectory(Launcher& l);
 
 // Whether a probe directory can be created in dir.
-bool isWritableDirectory(Launcher& l, const std::string& dir);
+bool isWritableDirectory(Launcher& l, std::string_view dir);
 
 // A unique temporary file name (the empty file usually exists afterwards).
 std::string createTempFileName(Launcher& l);

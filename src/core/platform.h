@@ -301,8 +301,15 @@ struct Platform {
     SplashServices& splash;
     const PathConventions* conventions = &kWindowsConventions;  // the system's path spelling
 
-    // How this system spells paths, lists and runtime files.
-    const PathConventions& paths() const { return *conventions; }
+    // How this system spells paths, lists and runtime files. A Windows build always spells them
+    // the Windows way, so that the compiler drops the branches of the other spelling.
+    const PathConventions& paths() const {
+#ifdef _WIN32
+        return kWindowsConventions;
+#else
+        return *conventions;
+#endif
+    }
 };
 
 }  // namespace zendra

@@ -33,15 +33,14 @@ std::string hexOf(const Sha256Digest& digest) {
     return text;
 }
 
-// The configured digest in lower case; empty when it is not 64 hex digits.
-std::string expectedDigest(const std::string& text) {
-    if (text.size() != 64) return {};
-    std::string lower = text;
-    for (char& c : lower) {
+// Turns a configured digest to lower case; false when it is not 64 hex digits.
+bool lowerDigest(std::string& text) {
+    if (text.size() != 64) return false;
+    for (char& c : text) {
         if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     }
-    return lower;
+    return true;
 }
 
 // One transfer of a location into a file. Every failure leaves no file behind.
@@ -86,8 +85,8 @@ private:
     bool prepareDigest() {
         const std::string& configured = l_.store.getProperty(prop::jreDownloadDigest);
         if (configured.empty()) return true;
-        expected_ = expectedDigest(configured);
-        if (expected_.empty()) {
+        expected_ = configured;
+        if (!lowerDigest(expected_)) {
             l_.log.error("The expected SHA-256 of the download is not 64 hex digits: %s", configured.c_str());
             return false;
         }
@@ -216,7 +215,7 @@ private:
     ProgressDialog* dialog_;
     const std::string& url_;
     const std::string& target_;
-    std::string expected_;  // the configured digest in lower case, or empty
+    std::string expected_;  // the configured digest in lower case
     std::unique_ptr<Sha256> hash_;
     std::unique_ptr<InternetSession> session_;
     std::unique_ptr<InternetRequest> request_;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <memory>
+
 #include "concurrency.h"
 #include "guard.h"
 #include "handles.h"
@@ -46,11 +48,10 @@ std::string ansiText(const std::u16string& text) {
 }
 
 // The progress dialog as the installer's threads see it: every call posts to the window, so
-// no thread waits on the dialog's own. A copy holds only the window's handle: the work thread
-// keeps its own, which stays harmless after the dialog has ended.
+// no thread waits on the dialog's own.
 class WinProgressDialog final : public setup::ProgressDialog {
 public:
-    explicit WinProgressDialog(HWND window = nullptr) : window_(window) {}
+    explicit WinProgressDialog(HWND window) : window_(window) {}
     void setRange(int low, int high) override { ::PostMessageW(bar(), PBM_SETRANGE32, low, high); }
     void setPosition(int position) override { ::PostMessageW(bar(), PBM_SETPOS, position, 0); }
     WindowRef window() override { return window_; }
@@ -67,18 +68,18 @@ private:
     HWND window_;
 };
 
-// What the dialog procedure needs: what the dialog shows and runs, and the dialog object.
+// What the dialog procedure needs: what the dialog shows and runs, and the dialog object the threads share.
 struct DialogSession {
     const setup::ProgressDialogPlan* plan = nullptr;
-    WinProgressDialog dialog;
+    std::shared_ptr<WinProgressDialog> dialog;
 };
 
 // Starts the work on its own thread; the dialog ends when the work returns. False when no
 // thread could be made.
-bool startWork(HWND window, const setup::ProgressDialogPlan& plan) {
-    return startDetachedThread([window, work = plan.work, dialog = WinProgressDialog(window)]() mutable {
+bool startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_ptr<WinProgressDialog> dialog) {
+    return startDetachedThread([window, work = plan.work, dialog] {
         ZENDRA_TRY {
-            if (work) work(dialog);
+            if (work) work(*dialog);
         } ZENDRA_CATCH_ALL {
             // Nothing to report to; the dialog still ends.
         }
@@ -89,14 +90,14 @@ bool startWork(HWND window, const setup::ProgressDialogPlan& plan) {
 INT_PTR initialise(HWND window, DialogSession& session) {
     const setup::ProgressDialogPlan& plan = *session.plan;
     centreOverParent(window);
-    session.dialog = WinProgressDialog(window);
-    if (plan.opened) plan.opened(session.dialog);
+    session.dialog = std::make_shared<WinProgressDialog>(window);
+    if (plan.opened) plan.opened(*session.dialog);
     ::SendDlgItemMessageW(window, kBarId, PBM_SETRANGE32, 0, 100);
     setDlgItemTextWide(window, kTextId, plan.text);
     setWindowTextWide(window, plan.title);
     setDlgItemTextWide(window, IDCANCEL, plan.cancel);
     // Without its work the dialog would wait for ever: it ends as a failed one.
-    if (!startWork(window, plan)) ::EndDialog(window, -1);
+    if (!startWork(window, plan, session.dialog)) ::EndDialog(window, -1);
     return TRUE;
 }
 
@@ -176,6 +177,7 @@ void WinInstallerUi::registerDialogClass() {
 }
 
 int WinInstallerUi::runProgressDialog(const setup::ProgressDialogPlan& plan) {
+    // The session outlives the dialog only through the threads' share of its dialog object.
     DialogSession session;
     session.plan = &plan;
     const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgressDialogId),

@@ -21,6 +21,11 @@ constexpr std::size_t kSlice = 64 * 1024;
 // Offset of e_lfanew in the DOS header.
 constexpr std::int64_t kPeOffsetField = 60;
 
+// Whether value is an offset the walk can seek to (offsets are 32-bit).
+bool fitsOffset(std::int64_t value) { return value >= 0 && value <= std::numeric_limits<std::uint32_t>::max(); }
+
+#ifndef _WIN32
+// The Linux edition reads its record behind an ELF image; a Windows launcher is always a PE one.
 // An ELF image: its magic, the identification bytes behind it and the section header fields.
 constexpr std::uint8_t kElfMagic[] = {0x7F, 'E', 'L', 'F'};
 constexpr std::int64_t kElfClassField = 4;  // EI_CLASS, followed by EI_DATA
@@ -44,11 +49,9 @@ ElfFields elfFields(bool wide) {
     return {0x20, 0x2E, 16, 40, kIntFailure};
 }
 
-// Whether value is an offset the walk can seek to (offsets are 32-bit, as in the PE walk).
-bool fitsOffset(std::int64_t value) { return value >= 0 && value <= std::numeric_limits<std::uint32_t>::max(); }
-
 // The largest section header table read in one piece (a launcher's is a few kilobytes).
 constexpr std::uint64_t kMaxElfTableBytes = 1u << 20;
+#endif
 
 // Reads until size bytes arrived, the stream ends or a read fails.
 IoResult readFully(File& file, std::uint8_t* out, std::size_t size) {
@@ -92,15 +95,21 @@ bool RecordReader::positionAt(std::int64_t offset, const char* failure) {
 
 std::uint64_t RecordReader::seekToAppendedData() {
     if (failed()) return 0;
+#ifdef _WIN32
+    return seekBehindPe();
+#else
     return startsWithElfMagic() ? seekBehindElf() : seekBehindPe();
+#endif
 }
 
+#ifndef _WIN32
 bool RecordReader::startsWithElfMagic() {
     std::uint8_t bytes[sizeof kElfMagic] = {};
     if (!file_.seek(0)) return false;
     const IoResult got = readFully(file_, bytes, sizeof bytes);
     return got.bytes == sizeof bytes && std::memcmp(bytes, kElfMagic, sizeof bytes) == 0;
 }
+#endif
 
 std::uint64_t RecordReader::seekBehindPe() {
     positionAt(kPeOffsetField, kIntFailure);
@@ -126,6 +135,7 @@ std::uint64_t RecordReader::seekBehindPe() {
     return static_cast<std::uint64_t>(start);
 }
 
+#ifndef _WIN32
 std::int64_t RecordReader::readElfWord(bool wide) {
     if (wide) return readLong();
     return static_cast<std::uint32_t>(readInt());
@@ -214,6 +224,7 @@ std::uint64_t RecordReader::seekBehindElf() {
     if (!positionAt(start, kIntFailure)) return 0;
     return static_cast<std::uint64_t>(start);
 }
+#endif
 
 std::int16_t RecordReader::readShort() {
     if (failed()) return 0;

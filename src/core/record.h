@@ -68,8 +68,9 @@ private:
     void fail(const char* text);
     // Seeks to offset; false (with failure kept) when it cannot.
     bool positionAt(std::int64_t offset, const char* failure);
-    bool startsWithElfMagic();
     std::uint64_t seekBehindPe();
+#ifndef _WIN32
+    bool startsWithElfMagic();
     std::uint64_t seekBehindElf();
     // An ELF offset or size: 8 bytes when wide (ELFCLASS64), else 4 unsigned bytes.
     std::int64_t readElfWord(bool wide);
@@ -78,6 +79,7 @@ private:
     // The largest section data end, from the table read in one piece; nullopt when the table
     // does not lie wholly inside the file (the field-by-field walk then names the failure).
     std::optional<std::int64_t> elfDataEndFromTable(bool wide, std::int64_t table, int count, int entrySize);
+#endif
     std::vector<std::uint8_t> readPayload(std::int32_t length, const char* failure);
 
     File& file_;

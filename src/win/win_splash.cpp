@@ -1,5 +1,8 @@
 #include "win_splash.h"
 
+#include <cstddef>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -65,52 +68,43 @@ struct Ui {
     int(WINAPI* getDeviceCaps)(HDC, int) = nullptr;
 };
 
-// Looks up one function into its slot; false when it is missing.
-template <typename Fn>
-bool lookUp(Fn& slot, HMODULE module, const char* name) {
-    slot = findProcedure<Fn>(module, name);
-    return slot != nullptr;
-}
+// The exports behind the table's slots, in the order of its members: first user32's, then gdi32's.
+constexpr const char* kUser32Names[] = {
+    "RegisterClassExA", "CreateWindowExA", "DestroyWindow", "DefWindowProcA", "ShowWindow", "SetWindowPos",
+    "IsWindowVisible", "GetDesktopWindow", "SetPropA", "GetPropA", "RemovePropA", "GetWindowRect", "LoadIconA",
+    "LoadCursorA", "LoadBitmapA", "PostQuitMessage", "BeginPaint", "EndPaint", "FillRect", "GetMessageA",
+    "TranslateMessage", "DispatchMessageA", "SetTimer", "KillTimer", "InvalidateRect", "UpdateWindow",
+    "SendMessageA", "GetForegroundWindow", "GetWindowThreadProcessId"};
+constexpr const char* kGdi32Names[] = {"CreateCompatibleDC", "CreateCompatibleBitmap", "SelectObject",
+                                       "DeleteObject", "DeleteDC", "BitBlt", "SetBkMode", "SetTextColor",
+                                       "TextOutA", "CreateFontIndirectA", "GetStockObject", "GetDeviceCaps"};
+constexpr std::size_t kUser32Count = std::size(kUser32Names);
+static_assert(sizeof(Ui) == (kUser32Count + std::size(kGdi32Names)) * sizeof(FARPROC));
+static_assert(offsetof(Ui, createCompatibleDC) == kUser32Count * sizeof(FARPROC));
 
-// Fills the user32 part of the table; false when a function is missing.
-bool lookUpUser32(Ui& t, HMODULE m) {
-    return lookUp(t.registerClassExA, m, "RegisterClassExA") && lookUp(t.createWindowExA, m, "CreateWindowExA") &&
-           lookUp(t.destroyWindow, m, "DestroyWindow") && lookUp(t.defWindowProcA, m, "DefWindowProcA") &&
-           lookUp(t.showWindow, m, "ShowWindow") && lookUp(t.setWindowPos, m, "SetWindowPos") &&
-           lookUp(t.isWindowVisible, m, "IsWindowVisible") && lookUp(t.getDesktopWindow, m, "GetDesktopWindow") &&
-           lookUp(t.setPropA, m, "SetPropA") && lookUp(t.getPropA, m, "GetPropA") &&
-           lookUp(t.removePropA, m, "RemovePropA") &&
-           lookUp(t.getWindowRect, m, "GetWindowRect") && lookUp(t.loadIconA, m, "LoadIconA") &&
-           lookUp(t.loadCursorA, m, "LoadCursorA") && lookUp(t.loadBitmapA, m, "LoadBitmapA") &&
-           lookUp(t.postQuitMessage, m, "PostQuitMessage") && lookUp(t.beginPaint, m, "BeginPaint") &&
-           lookUp(t.endPaint, m, "EndPaint") && lookUp(t.fillRect, m, "FillRect") &&
-           lookUp(t.getMessageA, m, "GetMessageA") && lookUp(t.translateMessage, m, "TranslateMessage") &&
-           lookUp(t.dispatchMessageA, m, "DispatchMessageA") && lookUp(t.setTimer, m, "SetTimer") &&
-           lookUp(t.killTimer, m, "KillTimer") && lookUp(t.invalidateRect, m, "InvalidateRect") &&
-           lookUp(t.updateWindow, m, "UpdateWindow") && lookUp(t.sendMessageA, m, "SendMessageA") &&
-           lookUp(t.getForegroundWindow, m, "GetForegroundWindow") &&
-           lookUp(t.getWindowThreadProcessId, m, "GetWindowThreadProcessId");
-}
-
-// Fills the gdi32 part of the table; false when a function is missing.
-bool lookUpGdi32(Ui& t, HMODULE m) {
-    return lookUp(t.createCompatibleDC, m, "CreateCompatibleDC") &&
-           lookUp(t.createCompatibleBitmap, m, "CreateCompatibleBitmap") &&
-           lookUp(t.selectObject, m, "SelectObject") && lookUp(t.deleteObject, m, "DeleteObject") &&
-           lookUp(t.deleteDC, m, "DeleteDC") && lookUp(t.bitBlt, m, "BitBlt") && lookUp(t.setBkMode, m, "SetBkMode") &&
-           lookUp(t.setTextColor, m, "SetTextColor") && lookUp(t.textOutA, m, "TextOutA") &&
-           lookUp(t.createFontIndirectA, m, "CreateFontIndirectA") &&
-           lookUp(t.getStockObject, m, "GetStockObject") && lookUp(t.getDeviceCaps, m, "GetDeviceCaps");
+// Looks up the named exports into slots; false when the module or one function is missing.
+template <std::size_t N>
+bool lookUpAll(FARPROC* slots, HMODULE module, const char* const (&names)[N]) {
+    if (module == nullptr) return false;
+    for (std::size_t i = 0; i < N; ++i) {
+        slots[i] = ::GetProcAddress(module, names[i]);
+        if (slots[i] == nullptr) return false;
+    }
+    return true;
 }
 
 // The table, or nullptr when user32 or gdi32 cannot be loaded or lacks a function. Both
 // libraries stay loaded once they were needed.
 const Ui* ui() {
     static const std::optional<Ui> table = []() -> std::optional<Ui> {
-        Ui t;
-        if (!lookUpUser32(t, ::LoadLibraryW(L"user32.dll")) || !lookUpGdi32(t, ::LoadLibraryW(L"gdi32.dll"))) {
+        FARPROC slots[sizeof(Ui) / sizeof(FARPROC)] = {};
+        if (!lookUpAll(slots, ::LoadLibraryW(L"user32.dll"), kUser32Names) ||
+            !lookUpAll(slots + kUser32Count, ::LoadLibraryW(L"gdi32.dll"), kGdi32Names)) {
             return std::nullopt;
         }
+        // Every member is a function pointer, laid out like the slots.
+        Ui t;
+        std::memcpy(&t, slots, sizeof t);
         return t;
     }();
     return table ? &*table : nullptr;

@@ -1,6 +1,5 @@
 #include "entry_names.h"
 
-#include <algorithm>
 #include <array>
 #include <optional>
 

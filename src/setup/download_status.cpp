@@ -1,6 +1,6 @@
 #include "download_status.h"
 
-#include <optional>
+#include <string>
 
 #include "logger.h"
 
@@ -22,28 +22,29 @@ bool skipDigits(std::u16string_view text, std::size_t& at) {
     return true;
 }
 
-// The 8-bit conversion that starts at text[start] ("%"), without its length modifier, and
-// the index behind it; nullopt when no floating-point conversion starts there.
-std::optional<std::pair<std::string, std::size_t>> floatConversion(std::u16string_view text, std::size_t start) {
+// The 8-bit conversion that starts at text[start] ("%"), without its length modifier, into
+// spec; the index behind it, or 0 when no floating-point conversion starts there.
+std::size_t floatConversion(std::u16string_view text, std::size_t start, std::string& spec) {
     std::size_t at = start + 1;
     while (at < text.size() && kFlags.find(text[at]) != std::u16string_view::npos && at - start <= kFlags.size()) ++at;
-    if (!skipDigits(text, at)) return std::nullopt;
+    if (!skipDigits(text, at)) return 0;
     if (at < text.size() && text[at] == u'.') {
         ++at;
-        if (!skipDigits(text, at)) return std::nullopt;
+        if (!skipDigits(text, at)) return 0;
     }
-    std::string spec;
+    spec.clear();
     for (std::size_t i = start; i < at; ++i) spec += static_cast<char>(text[i]);
     if (at < text.size() && (text[at] == u'l' || text[at] == u'L')) ++at;
-    if (at >= text.size() || kFloatConversions.find(text[at]) == std::u16string_view::npos) return std::nullopt;
+    if (at >= text.size() || kFloatConversions.find(text[at]) == std::u16string_view::npos) return 0;
     spec += static_cast<char>(text[at]);
-    return std::make_pair(spec, at + 1);
+    return at + 1;
 }
 
 }  // namespace
 
 std::u16string formatWithNumbers(std::u16string_view format, std::span<const double> values) {
     std::u16string out;
+    std::string spec;
     std::size_t next = 0;
     std::size_t i = 0;
     while (i < format.size()) {
@@ -56,14 +57,13 @@ std::u16string formatWithNumbers(std::u16string_view format, std::span<const dou
             i += 2;
             continue;
         }
-        const auto conversion = floatConversion(format, i);
-        if (!conversion || next >= values.size()) {
+        const std::size_t end = floatConversion(format, i, spec);
+        if (end == 0 || next >= values.size()) {
             out += format[i++];
             continue;
         }
-        for (char c : formatText(conversion->first.c_str(), values[next++]))
-            out += static_cast<char16_t>(static_cast<unsigned char>(c));
-        i = conversion->second;
+        for (char c : formatText(spec.c_str(), values[next++])) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+        i = end;
     }
     return out;
 }

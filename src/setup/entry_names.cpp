@@ -1,6 +1,5 @@
 #include "entry_names.h"
 
-#include <algorithm>
 #include <array>
 
 #include "included_files.h"
@@ -11,8 +10,11 @@ namespace {
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool equalsUpper(std::string_view text, std::string_view upperWord) {
-    return text.size() == upperWord.size() &&
-           std::equal(text.begin(), text.end(), upperWord.begin(), [](char a, char b) { return upper(a) == b; });
+    if (text.size() != upperWord.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (upper(text[i]) != upperWord[i]) return false;
+    }
+    return true;
 }
 
 // The digits that follow COM and LPT in device names: 1 to 9, and the superscripts 1, 2, 3
@@ -28,8 +30,9 @@ bool isDeviceName(std::string_view part) {
     std::string_view base = part.substr(0, part.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
     static constexpr std::array<std::string_view, 6> kNames{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    if (std::any_of(kNames.begin(), kNames.end(), [&](std::string_view n) { return equalsUpper(base, n); }))
-        return true;
+    for (const std::string_view name : kNames) {
+        if (equalsUpper(base, name)) return true;
+    }
     return base.size() == 4 && (equalsUpper(base.substr(0, 3), "COM") || equalsUpper(base.substr(0, 3), "LPT")) &&
            isPortDigit(base[3]);
 }

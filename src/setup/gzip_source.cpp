@@ -32,7 +32,7 @@ GzipSource::GzipSource(File& file) : file_(file), stream_(std::make_unique<Strea
 
 GzipSource::~GzipSource() = default;
 
-bool GzipSource::fail(const std::string& text) {
+bool GzipSource::fail(std::string_view text) {
     if (error_.empty()) error_ = text;
     return false;
 }

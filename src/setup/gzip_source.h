@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform.h"
@@ -46,7 +47,7 @@ private:
     bool startMember();
     std::size_t readRaw(std::uint8_t* out, std::size_t size);
     std::size_t inflateInto(std::uint8_t* out, std::size_t size);
-    bool fail(const std::string& text);
+    bool fail(std::string_view text);
 
     File& file_;
     std::unique_ptr<Stream> stream_;

@@ -47,7 +47,7 @@ IntegrityFields readIntegrityFields(Launcher& l, File& file) {
 
 }  // namespace
 
-StreamChecksum checksumStream(File& file, std::int64_t length, const std::function<void(int)>& percent) {
+StreamChecksum checksumStream(File& file, std::int64_t length, InstallerProgress* progress) {
     StreamChecksum result;
     uLong crc = crc32(0L, Z_NULL, 0);
     // One system read fills many chunks: a call into the system per 16 KB costs about as much as
@@ -74,9 +74,9 @@ StreamChecksum checksumStream(File& file, std::int64_t length, const std::functi
         used += chunk;
         result.done += static_cast<std::int64_t>(chunk);
         const auto done = static_cast<int>(static_cast<double>(result.done) * 100.0 / static_cast<double>(length));
-        if (percent && done > shown) {
+        if (progress != nullptr && done > shown) {
             shown = done;
-            percent(done);
+            progress->setPosition(done);
         }
     }
     result.crc = static_cast<std::uint32_t>(crc);
@@ -96,9 +96,7 @@ void verifyIntegrity(Launcher& l, InstallerProgress* dialog, bool checkEnabled) 
     std::uint32_t computed = fields.expected;
     if (checkEnabled && fields.flag != 0) {
         l.log.message("verifying integrity length %lld", static_cast<long long>(fields.length));
-        std::function<void(int)> percent;
-        if (dialog != nullptr) percent = [dialog](int done) { dialog->setPosition(done); };
-        const StreamChecksum sum = checksumStream(*file, fields.length, percent);
+        const StreamChecksum sum = checksumStream(*file, fields.length, dialog);
         if (!sum.complete) {
             l.log.error("check ReadFile failed %d %d %lld", static_cast<int>(sum.lastRead), static_cast<int>(sum.error),
                         static_cast<long long>(sum.done));

@@ -3,8 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-
+#include "installer_progress.h"
 #include "platform.h"
 
 namespace zendra::setup {
@@ -23,8 +22,8 @@ struct StreamChecksum {
     std::int64_t done = 0;        // bytes checked
 };
 
-// The CRC-32 of the next length bytes of file, summed in 16384-byte chunks; percent receives
-// the whole percentage done whenever it has grown (may be empty).
-StreamChecksum checksumStream(File& file, std::int64_t length, const std::function<void(int)>& percent);
+// The CRC-32 of the next length bytes of file, summed in 16384-byte chunks; the bar of progress
+// (when there is one) moves to the whole percentage done whenever it has grown.
+StreamChecksum checksumStream(File& file, std::int64_t length, InstallerProgress* progress);
 
 }  // namespace zendra::setup

@@ -2,9 +2,7 @@
 #include "jre_archive.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -13,17 +11,12 @@
 #include "jvm_loader.h"
 #include "packed_runtime.h"
 #include "property_ids.h"
+#include "text.h"
 
 namespace zendra::setup {
 namespace {
 
-constexpr const char* kArchiveName = "jre.tar.gz";
 constexpr const char* kJreDirName = "jre";
-
-// A name of the working directory (the current one) as a full path.
-std::string inWorkingDirectory(Launcher& l, const char* name) {
-    return l.os.fs.fullPathName(name).value_or(name);
-}
 
 // Moves the bar from 200 towards 300 in ten steps of a tenth of the extraction time each,
 // on the assumption that unpacking the jars takes about as long as unpacking the archive;
@@ -75,10 +68,19 @@ void unpackPackedJars(Launcher& l, InstallerProgress* dialog, const std::string&
 
 }  // namespace
 
+std::string inWorkingDirectory(Launcher& l, const char* name) {
+    std::string path = name;
+    return l.os.fs.fullPathName(path).value_or(path);
+}
+
+bool loadInstalledJre(Launcher& l) {
+    return LoadDLL(l, false, std::nullopt, false);
+}
+
 void prepareIncludedJre(Launcher& l, InstallerProgress* dialog) {
     const std::uint32_t started = l.os.desktop.tickCount();
     l.log.message("extracting JRE");
-    const std::string archive = inWorkingDirectory(l, kArchiveName);
+    const std::string archive = inWorkingDirectory(l, kJreArchiveName);
     const std::string jreDir = inWorkingDirectory(l, kJreDirName);
     std::uint32_t code = 0;
     if (!l.os.fs.createDirectory(jreDir, code)) l.log.error("Could not create JRE dir");
@@ -95,9 +97,7 @@ void prepareIncludedJre(Launcher& l, InstallerProgress* dialog) {
 bool bundlesJreArchive(const Launcher& l) {
     const std::int32_t count = l.store.getIntProperty(prop::includedFileCount);
     const std::string& names = l.store.getProperty(prop::includedFileNames);
-    const auto sameLetters = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    };
+    const std::string_view archive = kJreArchiveName;
     // Walked as the extraction walks them: empty names between separators are not counted.
     std::int32_t listed = 0;
     for (std::size_t at = 0; listed < count && at < names.size();) {
@@ -106,8 +106,7 @@ bool bundlesJreArchive(const Launcher& l) {
         at = end + 1;
         if (name.empty()) continue;
         ++listed;
-        if (std::equal(name.begin(), name.end(), kArchiveName, kArchiveName + std::strlen(kArchiveName), sameLetters))
-            return true;
+        if (name.size() == archive.size() && endsWithIgnoreCase(name, archive)) return true;
     }
     return false;
 }
@@ -117,7 +116,7 @@ void useIncludedJre(Launcher& l) {
     l.log.message("JRE dir: %s", jreDir.c_str());
     if (LoadDLL(l, false, jreDir, false)) return;
     l.log.error("Could not load bundled JRE. Trying to find another JRE.");
-    if (LoadDLL(l, false, std::nullopt, false)) return;
+    if (loadInstalledJre(l)) return;
     l.log.error("Could not find another JRE.");
     fatalMessage(l, "Could not use bundled JRE. Please send this log file to your software vendor:");
 }

@@ -10,6 +10,16 @@
 
 namespace zendra::setup {
 
+// The runtime archive's name, in the working directory.
+inline constexpr const char* kJreArchiveName = "jre.tar.gz";
+
+// A name of the working directory (the current one) as a full path; the name itself when the
+// system gives none.
+std::string inWorkingDirectory(Launcher& l, const char* name);
+
+// Loads an installed runtime found by the search, without error boxes; false when none fits.
+bool loadInstalledJre(Launcher& l);
+
 // Checks the CRC-32 over the data appended to the own executable; returns when it is intact
 // (or when checkEnabled is false, "-nocheck"), else shows message 20016 (owned by
 // errorOwnerWindow when there is a dialog; also in quiet runs) and ends the process with exit

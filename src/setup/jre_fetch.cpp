@@ -8,6 +8,7 @@
 #include "download_status.h"
 #include "errors.h"
 #include "internet_client.h"
+#include "jre_archive.h"
 #include "jre_download.h"
 #include "property_ids.h"
 
@@ -15,7 +16,6 @@ namespace zendra::setup {
 namespace {
 
 constexpr const char* kUserAgent = "quillon download agent";
-constexpr const char* kArchiveName = "jre.tar.gz";
 constexpr int kLengthAttempts = 20;
 constexpr std::uint32_t kRetryPauseMs = 300;
 constexpr std::size_t kReadSize = 16384;
@@ -33,23 +33,22 @@ std::string hexOf(const Sha256Digest& digest) {
     return text;
 }
 
-// The configured digest in lower case; nullopt when it is not 64 hex digits.
-std::optional<std::string> expectedDigest(const std::string& text) {
-    if (text.size() != 64) return std::nullopt;
-    std::string lower;
-    for (char c : text) {
-        const char l = (c >= 'A' && c <= 'F') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (!((l >= '0' && l <= '9') || (l >= 'a' && l <= 'f'))) return std::nullopt;
-        lower += l;
+// Turns a configured digest to lower case; false when it is not 64 hex digits.
+bool lowerDigest(std::string& text) {
+    if (text.size() != 64) return false;
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     }
-    return lower;
+    return true;
 }
 
 // One transfer of a location into a file. Every failure leaves no file behind.
 class Transfer {
 public:
-    Transfer(Launcher& l, DownloadServices& services, ProgressDialog* dialog, std::string url, std::string target)
-        : l_(l), services_(services), dialog_(dialog), url_(std::move(url)), target_(std::move(target)) {}
+    Transfer(Launcher& l, DownloadServices& services, ProgressDialog* dialog, const std::string& url,
+             const std::string& target)
+        : l_(l), services_(services), dialog_(dialog), url_(url), target_(target) {}
 
     bool run() {
         if (dialog_ != nullptr) dialog_->setStatus(l_.store.getMessage(prop::msgConnecting));
@@ -86,8 +85,8 @@ private:
     bool prepareDigest() {
         const std::string& configured = l_.store.getProperty(prop::jreDownloadDigest);
         if (configured.empty()) return true;
-        expected_ = expectedDigest(configured);
-        if (!expected_) {
+        expected_ = configured;
+        if (!lowerDigest(expected_)) {
             l_.log.error("The expected SHA-256 of the download is not 64 hex digits: %s", configured.c_str());
             return false;
         }
@@ -195,8 +194,8 @@ private:
             return false;
         }
         const std::string actual = hexOf(*digest);
-        if (actual != *expected_) {
-            l_.log.error("SHA-256 of the download is %s, expected %s", actual.c_str(), expected_->c_str());
+        if (actual != expected_) {
+            l_.log.error("SHA-256 of the download is %s, expected %s", actual.c_str(), expected_.c_str());
             return false;
         }
         l_.log.message("SHA-256 of the download matches: %s", actual.c_str());
@@ -214,9 +213,9 @@ private:
     Launcher& l_;
     DownloadServices& services_;
     ProgressDialog* dialog_;
-    std::string url_;
-    std::string target_;
-    std::optional<std::string> expected_;
+    const std::string& url_;
+    const std::string& target_;
+    std::string expected_;  // the configured digest in lower case
     std::unique_ptr<Sha256> hash_;
     std::unique_ptr<InternetSession> session_;
     std::unique_ptr<InternetRequest> request_;
@@ -239,7 +238,7 @@ void fetchJre(SetupRun& run, ProgressDialog* dialog, const std::string& location
                                                       : "Could not load wininet functions");
         fatalMessageProperty(l, prop::msgDownloadUnavailable);
     }
-    const std::string target = l.os.fs.fullPathName(kArchiveName).value_or(kArchiveName);
+    const std::string target = inWorkingDirectory(l, kJreArchiveName);
     if (!Transfer(l, *run.download, dialog, location, target).run()) fatalMessageProperty(l, prop::msgDownloadFailed);
     if (dialog != nullptr) dialog->showStatus(false);
 }

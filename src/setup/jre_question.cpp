@@ -12,7 +12,7 @@ namespace {
 
 // The format with its first "%s" (or "%S") replaced and "%%" made one "%"; any other "%"
 // stays as written, so a configured text can never read arguments that are not there.
-std::u16string formatWordSize(const std::u16string& format, const std::u16string& wordSize) {
+std::u16string formatWordSize(std::u16string_view format, std::u16string_view wordSize) {
     std::u16string out;
     bool replaced = false;
     for (std::size_t i = 0; i < format.size(); ++i) {
@@ -37,16 +37,14 @@ std::u16string propertyText(Launcher& l, std::int32_t id) { return l.os.codec.fr
 
 std::u16string composeQuestionText(const QuestionTextParts& parts) {
     std::u16string text = formatWordSize(parts.format, parts.wordSize);
-    bool bracket = false;
-    if (!parts.minVersion.empty()) {
-        text += u" (" + parts.minLabel + u" " + parts.minVersion;
-        bracket = true;
+    const std::u16string_view bounds[][2] = {{parts.minLabel, parts.minVersion}, {parts.maxLabel, parts.maxVersion}};
+    std::u16string_view opener = u" (";
+    for (const auto& [label, version] : bounds) {
+        if (version.empty()) continue;
+        text += concat({opener, label, u" ", version});
+        opener = u", ";
     }
-    if (!parts.maxVersion.empty()) {
-        text += (bracket ? u", " : u" (") + parts.maxLabel + u" " + parts.maxVersion;
-        bracket = true;
-    }
-    if (bracket) text += u")";
+    if (opener != u" (") text += u')';
     return text;
 }
 

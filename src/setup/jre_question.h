@@ -3,20 +3,22 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "installer_ui.h"
 #include "setup_flow.h"
 
 namespace zendra::setup {
 
-// The parts of the question text, as the configuration and the build give them.
+// The parts of the question text, as the configuration and the build give them (read only
+// while the text is composed).
 struct QuestionTextParts {
-    std::u16string format;      // message 20005 (a download location exists) or 20006
-    std::u16string wordSize;    // "64" or "32": replaces the format's first "%s"
-    std::u16string minLabel;    // message 20019
-    std::u16string minVersion;  // property 126; empty when not configured
-    std::u16string maxLabel;    // message 20020
-    std::u16string maxVersion;  // property 127; empty when not configured
+    std::u16string_view format;      // message 20005 (a download location exists) or 20006
+    std::u16string_view wordSize;    // "64" or "32": replaces the format's first "%s"
+    std::u16string_view minLabel;    // message 20019
+    std::u16string_view minVersion;  // property 126; empty when not configured
+    std::u16string_view maxLabel;    // message 20020
+    std::u16string_view maxVersion;  // property 127; empty when not configured
 };
 
 // The question text: the format with the word size (printf rules for "%s" and "%%"), then the

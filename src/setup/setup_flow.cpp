@@ -10,7 +10,6 @@
 #include "jre_archive.h"
 #include "jre_download.h"
 #include "jvm_launcher.h"
-#include "jvm_loader.h"
 #include "packed_runtime.h"
 #include "paths.h"
 #include "process_windows.h"
@@ -24,12 +23,11 @@ namespace zendra::setup {
 namespace {
 
 constexpr int kExitNoRuntime = 83;
-constexpr const char* kArchiveName = "jre.tar.gz";
 constexpr const char* kJreDirectory = "jre";
 
-// The full form of a name in the current directory ("." gives the directory itself).
-std::string fullPath(Launcher& l, const std::string& name) {
-    return l.os.fs.fullPathName(name).value_or(name);
+// The work of a progress dialog: step run on the dialog's work thread, with the run kept alive.
+void setWork(ProgressDialogPlan& plan, SetupRun& run, void (*step)(SetupRun&, ProgressDialog&)) {
+    plan.work = [shared = run.shared_from_this(), step](ProgressDialog& dialog) { step(*shared, dialog); };
 }
 
 void enterWorkingDirectory(Launcher& l, const std::string& dir) {
@@ -41,7 +39,7 @@ void enterWorkingDirectory(Launcher& l, const std::string& dir) {
 void prepareWorkingDirectory(SetupRun& run, ProgressDialog* dialog) {
     Launcher& l = run.l;
     if (l.languageRestart) {
-        run.workingDir = fullPath(l, ".");
+        run.workingDir = inWorkingDirectory(l, ".");
         return;
     }
     createLauncherTempDir(l);
@@ -61,8 +59,8 @@ void prepareWorkingDirectory(SetupRun& run, ProgressDialog* dialog) {
 // Step 4: whether the run carries its own runtime.
 void findIncludedJre(SetupRun& run) {
     Launcher& l = run.l;
-    l.log.message("Current working dir: %s", fullPath(l, ".").c_str());
-    const std::string archive = fullPath(l, kArchiveName);
+    l.log.message("Current working dir: %s", inWorkingDirectory(l, ".").c_str());
+    const std::string archive = inWorkingDirectory(l, kJreArchiveName);
     l.log.message("Full JRE path: %s", archive.c_str());
     run.includedJre = pathExists(l, archive);
     if (!run.includedJre && !l.languageRestart && bundlesJreArchive(l)) {
@@ -70,7 +68,7 @@ void findIncludedJre(SetupRun& run) {
         run.includedJre = true;  // unpacking it fails: the damaged-bundle path, not a search
     }
     if (!run.includedJre && l.languageRestart) {
-        const std::string extracted = fullPath(l, kJreDirectory);
+        const std::string extracted = inWorkingDirectory(l, kJreDirectory);
         l.log.message("Checking extracted JRE: %s", extracted.c_str());
         run.includedJre = pathExists(l, extracted);
     }
@@ -93,13 +91,23 @@ ProgressDialogPlan progressPlan(Launcher& l) {
     return plan;
 }
 
+// The user's choice of runtime on the progress dialog's thread.
+void downloadUnderDialog(SetupRun& run, ProgressDialog& dialog) {
+    run.includedJre = downloadJre(run, &dialog);
+}
+
 // The rest of a run that had no window of its own, on the progress dialog's thread: the
 // user's choice of runtime, then everything up to the launch, with the dialog's bar.
 void finishUnderDialog(SetupRun& run, ProgressDialog& dialog) {
     dialog.setPosition(1);
     dialog.setRange(0, 400);
-    run.includedJre = downloadJre(run, &dialog);
+    downloadUnderDialog(run, dialog);
     finishInstaller(run, &dialog);
+}
+
+// The whole run on the progress dialog's thread.
+void runUnderDialog(SetupRun& run, ProgressDialog& dialog) {
+    runInstaller(run, &dialog);
 }
 
 // A run without a dialog (splash, or property 155) that must ask for a runtime shows the
@@ -111,11 +119,7 @@ bool continueUnderProgressDialog(SetupRun& run) {
     Launcher& l = run.l;
     const bool downloadOnly = l.store.getIntProperty(prop::dialogOnlyForDownload) != 0;
     ProgressDialogPlan plan = progressPlan(l);
-    std::shared_ptr<SetupRun> shared = run.shared_from_this();
-    if (downloadOnly)
-        plan.work = [shared](ProgressDialog& dialog) { shared->includedJre = downloadJre(*shared, &dialog); };
-    else
-        plan.work = [shared](ProgressDialog& dialog) { finishUnderDialog(*shared, dialog); };
+    setWork(plan, run, downloadOnly ? downloadUnderDialog : finishUnderDialog);
     const WindowRef owner = l.errorOwnerWindow;
     const int ended = run.ui.runProgressDialog(plan);
     l.errorOwnerWindow = owner;  // the ended dialog can own no message box
@@ -152,14 +156,14 @@ bool decideRuntime(SetupRun& run, ProgressDialog* dialog) {
     if (run.includedJre) {
         if (l.store.getIntProperty(prop::preferInstalledJre) == 0) return true;
         mark(l, MarkChange::Set, perProcess, true);
-        if (LoadDLL(l, false, std::nullopt, false))
+        if (loadInstalledJre(l))
             run.includedJre = false;
         else
             mark(l, MarkChange::Clear, true, true);
         return true;
     }
     mark(l, MarkChange::Set, perProcess, true);
-    if (run.manualChoice || !LoadDLL(l, false, std::nullopt, false)) return handleMissingRuntime(run, dialog);
+    if (run.manualChoice || !loadInstalledJre(l)) return handleMissingRuntime(run, dialog);
     return true;
 }
 
@@ -167,16 +171,16 @@ bool decideRuntime(SetupRun& run, ProgressDialog* dialog) {
 void unpackIncludedPackFiles(SetupRun& run) {
     Launcher& l = run.l;
     const std::int32_t count = l.store.getIntProperty(prop::includedFileCount);
-    const std::string& names = l.store.getProperty(prop::includedFileNames);
-    std::size_t at = 0;
-    for (std::int32_t i = 0; i < count && at < names.size(); ++i) {
-        const std::size_t end = std::min(names.find(';', at), names.size());
-        const std::string name = names.substr(at, end - at);
-        at = end + 1;
+    std::string_view names = l.store.getProperty(prop::includedFileNames);
+    const char separator = l.os.paths().separator;
+    for (std::int32_t i = 0; i < count && !names.empty(); ++i) {
+        const std::size_t end = std::min(names.find(';'), names.size());
+        const std::string_view name = names.substr(0, end);
+        names.remove_prefix(std::min(end + 1, names.size()));
         if (name.empty()) break;
         if (!name.ends_with(".pack")) continue;
-        l.log.message("unpacking %s", name.c_str());
-        runUnpack200(l, l.jvmHome, run.workingDir + l.os.paths().separator + name);
+        l.log.message("unpacking %.*s", static_cast<int>(name.size()), name.data());
+        runUnpack200(l, l.jvmHome, concat({run.workingDir, std::string_view(&separator, 1), name}));
     }
 }
 
@@ -298,7 +302,7 @@ int setupLauncherMain(Launcher& l, InstallerUi& ui, DownloadServices& download, 
     } else {
         ui.registerDialogClass();
         ProgressDialogPlan plan = progressPlan(l);
-        plan.work = [shared](ProgressDialog& dialog) { runInstaller(*shared, &dialog); };
+        setWork(plan, run, runUnderDialog);
         ui.runProgressDialog(plan);
     }
     return 0;

@@ -4,9 +4,9 @@
 #include <array>
 #include <charconv>
 #include <limits>
-#include <vector>
 
 #include "logger.h"
+#include "text.h"
 
 namespace zendra::setup {
 namespace {
@@ -26,9 +26,9 @@ constexpr char kPaxHeader = 'x';
 constexpr char kPaxGlobal = 'g';
 
 // A NUL-terminated text field of at most length bytes.
-std::string field(std::span<const std::uint8_t, kTarBlock> block, std::size_t offset, std::size_t length) {
-    const auto* begin = reinterpret_cast<const char*>(block.data() + offset);
-    return std::string(begin, std::find(begin, begin + length, '\0'));
+std::string_view field(std::span<const std::uint8_t, kTarBlock> block, std::size_t offset, std::size_t length) {
+    const std::string_view text(reinterpret_cast<const char*>(block.data() + offset), length);
+    return text.substr(0, text.find('\0'));
 }
 
 std::uint64_t paddingOf(std::uint64_t size) {
@@ -58,11 +58,9 @@ TarHeader parseTarHeader(std::span<const std::uint8_t, kTarBlock> block) {
     header.magic = std::string_view(magic, 5) == "ustar";
     header.posixPrefix = header.magic && magic[5] == '\0';
     header.type = static_cast<char>(block[kTypeOffset]);
-    header.name = field(block, kNameOffset, kNameLength);
-    if (header.posixPrefix) {
-        const std::string prefix = field(block, kPrefixOffset, kPrefixLength);
-        if (!prefix.empty()) header.name = prefix + "/" + header.name;
-    }
+    const std::string_view name = field(block, kNameOffset, kNameLength);
+    const std::string_view prefix = header.posixPrefix ? field(block, kPrefixOffset, kPrefixLength) : "";
+    header.name = prefix.empty() ? std::string(name) : concat({prefix, "/", name});
     header.size = parseTarSize(block.subspan<kSizeOffset, 12>());
     return header;
 }
@@ -84,19 +82,19 @@ bool parsePaxPath(std::string_view records, std::optional<std::string>& path) {
     return true;
 }
 
-TarReader::Step TarReader::fail(std::string text) {
-    reason_ = std::move(text);
+TarReader::Step TarReader::fail(std::string_view text) {
+    reason_ = text;
     return Step::Failed;
 }
 
-TarReader::Step TarReader::end(std::string text) {
+TarReader::Step TarReader::end(std::string_view text) {
     if (longName_) return fail("long name without its entry");
-    reason_ = std::move(text);
+    reason_ = text;
     return Step::End;
 }
 
-bool TarReader::refuse(std::string text) {
-    reason_ = std::move(text);
+bool TarReader::refuse(std::string_view text) {
+    reason_ = text;
     return false;
 }
 
@@ -132,7 +130,7 @@ bool TarReader::readMetaEntry(const TarHeader& header) {
     const bool longName = header.type == kGnuLongName;
     if (size > (longName ? kMaxEntryName + 1 : kMaxPaxHeader))
         return refuse(formatText("long name entry of %d bytes", *header.size));
-    std::vector<char> data(size);
+    std::string data(size, '\0');
     const SourceRead got = source_.read(data.data(), size);
     if (!got.ok) return refuse("gzread failed");
     if (got.bytes < size) return refuse("unexpected eof");
@@ -140,8 +138,9 @@ bool TarReader::readMetaEntry(const TarHeader& header) {
     if (!finishEntry()) return false;
     std::optional<std::string> name;
     if (longName) {
-        name = std::string(data.begin(), std::find(data.begin(), data.end(), '\0'));
-    } else if (!parsePaxPath(std::string_view(data.data(), size), name)) {
+        data.resize(std::min(data.find('\0'), size));
+        name = std::move(data);
+    } else if (!parsePaxPath(data, name)) {
         return refuse("malformed pax header");
     }
     if (name && (name->empty() || name->size() > kMaxEntryName || name->find('\0') != std::string::npos))

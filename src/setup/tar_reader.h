@@ -67,9 +67,9 @@ public:
 
 private:
     bool finishEntry();
-    Step fail(std::string text);
-    bool refuse(std::string text);
-    Step end(std::string text);
+    Step fail(std::string_view text);
+    bool refuse(std::string_view text);
+    Step end(std::string_view text);
     Step readHeader(TarHeader& header);
     bool readMetaEntry(const TarHeader& header);
 

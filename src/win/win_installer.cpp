@@ -142,7 +142,7 @@ void centreOverParent(HWND window) {
 void setWindowTextWide(HWND window, const std::u16string& text) {
     const WideTextFunctions& wide = wideTextFunctions();
     if (wide.usable())
-        wide.window(window, toWide(text).c_str());
+        wide.window(window, asWide(text));
     else
         ::SetWindowTextA(window, ansiText(text).c_str());
 }
@@ -150,7 +150,7 @@ void setWindowTextWide(HWND window, const std::u16string& text) {
 void setDlgItemTextWide(HWND dialog, int id, const std::u16string& text) {
     const WideTextFunctions& wide = wideTextFunctions();
     if (wide.usable())
-        wide.item(dialog, id, toWide(text).c_str());
+        wide.item(dialog, id, asWide(text));
     else
         ::SetDlgItemTextA(dialog, id, ansiText(text).c_str());
 }
@@ -186,7 +186,7 @@ int WinInstallerUi::runProgressDialog(const setup::ProgressDialogPlan& plan) {
 }
 
 bool WinInstallerUi::askWarning(const std::u16string& text, const std::u16string& caption) {
-    return ::MessageBoxW(nullptr, toWide(text).c_str(), toWide(caption).c_str(), MB_YESNO | MB_ICONWARNING) == IDYES;
+    return ::MessageBoxW(nullptr, asWide(text), asWide(caption), MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 void WinInstallerUi::startWatcherThread(std::function<void()> work) {

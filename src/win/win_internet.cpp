@@ -1,5 +1,7 @@
 #include "win_internet.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "concurrency.h"
@@ -35,10 +37,12 @@ using UniqueInternetHandle = UniqueResource<InternetHandleTraits>;
 
 // wininet.dll of the system directory, never one lying beside the installer.
 HMODULE loadLibrary() {
-    wchar_t system[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return ::LoadLibraryW(L"wininet.dll");
-    return ::LoadLibraryW((std::wstring(system, length) + L"\\wininet.dll").c_str());
+    constexpr wchar_t kName[] = L"\\wininet.dll";
+    wchar_t path[MAX_PATH + std::size(kName)];
+    const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return ::LoadLibraryW(kName + 1);
+    std::copy(std::begin(kName), std::end(kName), path + length);
+    return ::LoadLibraryW(path);
 }
 
 setup::InternetLoad loadApi() {

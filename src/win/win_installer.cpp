@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "concurrency.h"
 #include "guard.h"
@@ -74,6 +76,18 @@ struct DialogSession {
     std::shared_ptr<WinProgressDialog> dialog;
 };
 
+// A new dialog object, kept until the process ends: the work may start a watcher thread that
+// still calls it after the dialog and its work have ended (calls on the destroyed window do
+// nothing), up to the process's exit, whose static destructors must not free it either.
+std::shared_ptr<WinProgressDialog> keptDialog(HWND window) {
+    static Mutex lock;
+    static auto& kept = *std::make_unique<std::vector<std::shared_ptr<WinProgressDialog>>>().release();
+    auto dialog = std::make_shared<WinProgressDialog>(window);
+    const std::lock_guard<Mutex> hold(lock);
+    kept.push_back(dialog);
+    return dialog;
+}
+
 // Starts the work on its own thread; the dialog ends when the work returns. False when no
 // thread could be made.
 bool startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_ptr<WinProgressDialog> dialog) {
@@ -90,7 +104,7 @@ bool startWork(HWND window, const setup::ProgressDialogPlan& plan, std::shared_p
 INT_PTR initialise(HWND window, DialogSession& session) {
     const setup::ProgressDialogPlan& plan = *session.plan;
     centreOverParent(window);
-    session.dialog = std::make_shared<WinProgressDialog>(window);
+    session.dialog = keptDialog(window);
     if (plan.opened) plan.opened(*session.dialog);
     ::SendDlgItemMessageW(window, kBarId, PBM_SETRANGE32, 0, 100);
     setDlgItemTextWide(window, kTextId, plan.text);
@@ -177,7 +191,7 @@ void WinInstallerUi::registerDialogClass() {
 }
 
 int WinInstallerUi::runProgressDialog(const setup::ProgressDialogPlan& plan) {
-    // The session outlives the dialog only through the threads' share of its dialog object.
+    // The dialog object outlives the session (keptDialog).
     DialogSession session;
     session.plan = &plan;
     const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProgressDialogId),

@@ -27,7 +27,6 @@ LibraryRef tryLibrary(Launcher& l, const std::string& path) {
     return library;
 }
 
-#ifndef _WIN32
 // Linux runtimes keep the VM library below lib: lib/<type> since Java 9, jre/lib/<arch>/<type> in a
 // JDK 8 and lib/<arch>/<type> in a JRE 8. The configured type comes first, then server and client.
 LibraryRef loadPosixJvmLibrary(Launcher& l, const std::string& javaExe) {
@@ -42,7 +41,6 @@ LibraryRef loadPosixJvmLibrary(Launcher& l, const std::string& javaExe) {
                 if (LibraryRef loaded = tryLibrary(l, concat({home, layout, type, "/", library}))) return loaded;
     return nullptr;
 }
-#endif
 
 // A location handed in by the caller: a java.exe (checked, always run) or a Java home (taken as is).
 bool checkGivenLocation(Launcher& l, const std::string& location, bool locationIsJavaExe, JvmLocation& given) {
@@ -160,9 +158,7 @@ bool LoadDLL(Launcher& l, bool showErrors, const std::optional<std::string>& loc
 }
 
 LibraryRef loadJvmLibrary(Launcher& l, const std::string& javaExe) {
-#ifndef _WIN32
     if (!l.os.paths().windows) return loadPosixJvmLibrary(l, javaExe);
-#endif
     if (LibraryRef library = loadJvmFromBinDir(l, javaExe)) return library;
     return loadJvmFromBinDir(l, concat({javaExeDirectory(javaExe), "..\\jre\\bin\\java.exe"}));
 }

@@ -42,13 +42,11 @@ void narrowBack(std::string& path, TextCodec& codec, const std::u16string& wide)
 
 // The first writable of the last-resort temporary directories, "" when there is none.
 std::string fallbackTempDirectory(Launcher& l) {
-#ifndef _WIN32
     if (!l.os.paths().windows) {
         for (std::string_view candidate : {"/tmp", "/var/tmp"})
             if (isWritableDirectory(l, candidate)) return std::string(candidate);
         return {};
     }
-#endif
     const std::string windows = l.os.fs.windowsDirectory();
     const std::string windowsTemp = concat({windows, "\\temp"});
     for (std::string_view candidate : {std::string_view(windowsTemp), std::string_view("c:\\temp"),
@@ -212,7 +210,6 @@ std::string createTempFileName(Launcher& l) {
     return name;
 }
 
-#ifndef _WIN32
 namespace {
 
 // The user's private directory of a system whose temporary path is shared; fatal when none.
@@ -224,12 +221,9 @@ std::string getPosixPrivateDirectory(Launcher& l) {
 }
 
 }  // namespace
-#endif
 
 std::string getPrivateDirectory(Launcher& l) {
-#ifndef _WIN32
     if (!l.os.paths().windows) return getPosixPrivateDirectory(l);
-#endif
     // Windows hands every user a temporary path of his own.
     return getTempDirectory(l);
 }
@@ -258,7 +252,6 @@ bool tryTempDirFromFileName(Launcher& l) {
     return reportTempDir(l, made, code);
 }
 
-#ifndef _WIN32
 // One attempt at the per-run directory as a fresh directory of the user's private one (a
 // fresh directory of the temporary one is as safe when there is none).
 bool tryPrivateTempDir(Launcher& l) {
@@ -269,13 +262,10 @@ bool tryPrivateTempDir(Launcher& l) {
     l.launcherTempDir = made ? std::move(*made) : std::string();
     return reportTempDir(l, made.has_value(), code);
 }
-#endif
 
 // One attempt at the per-run directory in the way of this system.
 bool tryTempDir(Launcher& l) {
-#ifndef _WIN32
     if (!l.os.paths().windows) return tryPrivateTempDir(l);
-#endif
     return tryTempDirFromFileName(l);
 }
 

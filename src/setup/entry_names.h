@@ -19,8 +19,4 @@ struct CheckedName {
 // the target directory itself.
 CheckedName checkEntryName(const PathConventions& conventions, std::string_view name);
 
-// Whether one path part names a Windows device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$,
-// CONOUT$), with or without an extension.
-bool isDeviceName(std::string_view part);
-
 }  // namespace zendra::setup

@@ -13,12 +13,18 @@ Usage: pe_assembly.py <compiler command...>   (as a CMake compiler launcher)
    objects use (the C++ library's error texts alone stand in dozens of objects). PE has no
    mergeable string sections, so each literal moves into a section of its own, named after its
    content and marked to keep one copy ("linkonce"), the way the compiler emits inline functions.
+3. Unwind records (x64). The assembler writes one unwind record per function, yet most functions
+   open with one of a few dozen prologues and so carry the same bytes. The code is assembled once
+   to learn each function's record; then every record moves into a section named after its bytes
+   and kept once, and each function's table entry (".pdata$name", as the assembler would name it)
+   points to the shared copy.
 
 Any command that does not compile one source file to an object runs unchanged.
 """
 import hashlib
 import os
 import re
+import struct
 import subprocess
 import sys
 
@@ -31,6 +37,8 @@ ASCII = re.compile(r"^\t\.ascii\s")
 # A directive that adds data to the literal before it: the literal is then not a string alone.
 MORE_DATA = re.compile(r"^\t\.(?!section|text|data|bss|align|p2align|balign|globl|def|ident|linkonce|seh_)\w+")
 LABEL_REFERENCE = re.compile(r"(?<![\w.])(\.?LC\d+)(?![\w$])")
+SEH = re.compile(r"^\t\.seh_(\w+)\b")
+TEXT_SECTION = re.compile(r'^\t\.section\t\.text\$([^,\s]+),"x0?"$')
 
 
 def compiler_index(command):
@@ -78,6 +86,78 @@ def packed(text):
     return LABEL_REFERENCE.sub(lambda m: names.get(m.group(1), m.group(1)), result) if names else result
 
 
+def unwind_records(obj):
+    """The bytes of each unwind section of a COFF object that has no relocations, by function section."""
+    count, symbols, symbol_count = struct.unpack_from("<2xHxxxxII", obj, 0)
+    optional = struct.unpack_from("<H", obj, 16)[0]
+    strings = symbols + 18 * symbol_count
+    found = {}
+    for at in range(20 + optional, 20 + optional + 40 * count, 40):
+        name = obj[at:at + 8].rstrip(b"\0")
+        if re.fullmatch(rb"/\d+", name):
+            start = strings + int(name[1:])
+            name = obj[start:obj.index(b"\0", start)]
+        size, pointer, _, _, relocations = struct.unpack_from("<IIIIH", obj, at + 16)
+        if name.startswith(b".xdata$") and relocations == 0:
+            found[name[7:].decode("utf-8", "surrogateescape")] = obj[pointer:pointer + size]
+    return found
+
+
+def unwind_sections(lines, records):
+    """The code sections whose unwind can be shared (one function, no handler, record known), and
+    the subset of those the linker keeps once."""
+    section, functions, once = None, {}, set()
+    for line in lines:
+        if SECTION.match(line):
+            match = TEXT_SECTION.match(line)
+            section = match.group(1) if match else None
+        elif line == "\t.linkonce discard" and section:
+            once.add(section)
+        seh = SEH.match(line)
+        if seh and seh.group(1) in ("proc", "handler", "handlerdata"):
+            functions[section] = functions.get(section, 0) + (1 if seh.group(1) == "proc" else 2)
+    shared = {name for name, n in functions.items() if name and n == 1 and name in records}
+    return shared, once & shared
+
+
+def shared_unwind(text, records):
+    """The assembly with each function's unwind directives replaced by a table entry pointing to a
+    shared record (`records`: the assembler's record bytes by code section)."""
+    lines = text.split("\n")
+    shared, once = unwind_sections(lines, records)
+    out, tail, emitted, section = [], [], set(), None
+    for line in lines:
+        if SECTION.match(line):
+            match = TEXT_SECTION.match(line)
+            section = match.group(1) if match else None
+        seh = SEH.match(line)
+        if not (seh and section in shared):
+            out.append(line)
+            continue
+        label = f".Lzendra_unwind_{len(tail)}"
+        if seh.group(1) == "proc":
+            out.append(label + "_begin:")
+        elif seh.group(1) == "endproc":
+            out.append(label + "_end:")
+            record = records[section]
+            symbol = "__zendra_unwind_" + hashlib.sha1(record).hexdigest()[:20]
+            entry = [f'\t.section\t.pdata${section},"dr2"'] + (["\t.linkonce discard"] if section in once else [])
+            entry.append(f"\t.rva\t{label}_begin, {label}_end, {symbol}")
+            if symbol not in emitted:
+                emitted.add(symbol)
+                entry += [f'\t.section\t.rdata${symbol},"dr2"', "\t.linkonce discard", f"\t.globl\t{symbol}",
+                          f"{symbol}:", "\t.byte\t" + ",".join(str(b) for b in record)]
+            tail.append("\n".join(entry))
+    return "\n".join(out + tail) + "\n"
+
+
+def assemble(command, asm, text, obj):
+    """Writes `text` to `asm` and assembles it to `obj`; returns the exit code."""
+    with open(asm, "w", encoding="utf-8", errors="surrogateescape") as handle:
+        handle.write(text)
+    return subprocess.call([command[compiler_index(command)], "-c", asm, "-o", obj])
+
+
 def main(command):
     """Compiles through assembly with packed sections; returns the exit code."""
     if "-c" not in command or "-o" not in command:
@@ -93,10 +173,13 @@ def main(command):
         return code
     try:
         with open(asm, encoding="utf-8", errors="surrogateescape") as handle:
-            text = handle.read()
-        with open(asm, "w", encoding="utf-8", errors="surrogateescape") as handle:
-            handle.write(packed(text))
-        return subprocess.call([command[compiler_index(command)], "-c", asm, "-o", obj])
+            text = packed(handle.read())
+        code = assemble(command, asm, text, obj)
+        if code != 0 or "\t.seh_proc\t" not in text:
+            return code
+        with open(obj, "rb") as handle:
+            records = unwind_records(handle.read())
+        return assemble(command, asm, shared_unwind(text, records), obj)
     finally:
         os.remove(asm)
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """The Windows compile launcher's rewriting of assembly: code sections packed, string literals moved
 into shared sections with every reference following them, and other data left as it was; and
-a real compile and link in which two objects' equal literal ends up once in the image."""
+unwind directives replaced by table entries that point to shared records; and real compiles and
+links in which two objects' equal literal, and equal unwind records, end up once in the image."""
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -46,6 +48,32 @@ LC0:
 """
 
 
+UNWIND = """\
+\t.section\t.text$_Z1av,"x0"
+\t.seh_proc\t_Z1av
+_Z1av:
+\tpushq\t%rbx
+\t.seh_pushreg\t%rbx
+\t.seh_endprologue
+\tret
+\t.seh_endproc
+\t.section\t.text$_Z1bv,"x0"
+\t.linkonce discard
+\t.seh_proc\t_Z1bv
+_Z1bv:
+\t.seh_endprologue
+\tret
+\t.seh_endproc
+\t.section\t.text$_Z1cv,"x0"
+\t.seh_proc\t_Z1cv
+_Z1cv:
+\t.seh_handler\t__gxx_personality_seh0, @unwind, @except
+\t.seh_endprologue
+\tret
+\t.seh_endproc
+"""
+
+
 def symbol_of(text, data):
     """The symbol whose section holds the literal line `data`."""
     lines = text.split("\n")
@@ -82,28 +110,82 @@ class Rewriting(unittest.TestCase):
         self.assertIn(f"\tmovl\t${x64}, (%esp)", out.split("\n"))
 
 
-@unittest.skipUnless(shutil.which("x86_64-w64-mingw32-g++-win32"), "MinGW-w64 compiler missing")
+    def test_unwind_directives_become_entries_of_shared_records(self):
+        records = {"_Z1av": bytes([1, 2, 1, 0, 2, 48]), "_Z1bv": bytes([1, 0, 0, 0]), "_Z1cv": bytes([9, 0, 0, 0])}
+        out = pe_assembly.shared_unwind(UNWIND, records)
+        lines = out.split("\n")
+        cases = [
+            ("\t.seh_pushreg\t%rbx" not in lines, "a shared function's directives go"),
+            ('\t.section\t.pdata$_Z1av,"dr2"' in lines, "the entry is named after the code section"),
+            (lines[lines.index('\t.section\t.pdata$_Z1bv,"dr2"') + 1] == "\t.linkonce discard",
+             "the entry of an inline function is kept once with it"),
+            ("\t.byte\t1,2,1,0,2,48" in lines, "the record's bytes stay as assembled"),
+            (out.count("\t.seh_") == 4 and "\t.seh_proc\t_Z1cv" in lines, "a function with a handler keeps its own"),
+            (".pdata$_Z1cv" not in out, "and gets no second entry"),
+        ]
+        for holds, why in cases:
+            with self.subTest(why):
+                self.assertTrue(holds, out)
+
+
+COMPILER = "x86_64-w64-mingw32-g++-win32"
+
+
+def unwind_entries(image):
+    """(begin, end, record) of each function table entry of a PE+ image."""
+    header = struct.unpack_from("<I", image, 0x3C)[0]
+    count, optional = struct.unpack_from("<H", image, header + 6)[0], struct.unpack_from("<H", image, header + 20)[0]
+    for at in range(header + 24 + optional, header + 24 + optional + 40 * count, 40):
+        if image[at:at + 8].rstrip(b"\0") == b".pdata":
+            size, _, _, pointer = struct.unpack_from("<IIII", image, at + 8)
+            return [struct.unpack_from("<III", image, pointer + i) for i in range(0, size, 12)]
+    return []
+
+
+@unittest.skipUnless(shutil.which(COMPILER), "MinGW-w64 compiler missing")
 class CompileAndLink(unittest.TestCase):
+    def link(self, sources, scratch):
+        """The image linked from `sources` compiled through the launcher."""
+        objects = []
+        for name, code in sources.items():
+            source = os.path.join(scratch, name + ".cpp")
+            with open(source, "w", encoding="utf-8") as handle:
+                handle.write(code)
+            objects.append(source + ".obj")
+            command = [COMPILER, "-Os", "-ffunction-sections", "-c", source, "-o", objects[-1]]
+            self.assertEqual(pe_assembly.main(command), 0)
+        exe = os.path.join(scratch, "t.exe")
+        subprocess.run([COMPILER, *objects, "-o", exe], check=True)
+        names = subprocess.run([COMPILER.replace("g++-win32", "nm"), exe], check=True, capture_output=True, text=True)
+        self.symbols = {line.split()[2]: int(line.split()[0], 16) for line in names.stdout.splitlines()
+                        if len(line.split()) == 3}
+        with open(exe, "rb") as handle:
+            return handle.read()
+
     def test_a_literal_of_two_objects_is_linked_once(self):
         text = "a literal that two objects share"
         sources = {
             "a": f'#include <cstdio>\nint g();\nint main() {{ return std::puts("{text}") + g(); }}\n',
             "b": f'#include <cstdio>\nint g() {{ return std::puts("{text}"); }}\n',
         }
-        compiler = "x86_64-w64-mingw32-g++-win32"
         with tempfile.TemporaryDirectory() as scratch:
-            objects = []
-            for name, code in sources.items():
-                source = os.path.join(scratch, name + ".cpp")
-                with open(source, "w", encoding="utf-8") as handle:
-                    handle.write(code)
-                objects.append(source + ".obj")
-                command = [compiler, "-Os", "-ffunction-sections", "-c", source, "-o", objects[-1]]
-                self.assertEqual(pe_assembly.main(command), 0)
-            exe = os.path.join(scratch, "t.exe")
-            subprocess.run([compiler, *objects, "-o", exe], check=True)
-            with open(exe, "rb") as handle:
-                self.assertEqual(handle.read().count(text.encode()), 1)
+            self.assertEqual(self.link(sources, scratch).count(text.encode()), 1)
+
+    def test_functions_of_two_objects_share_one_unwind_record(self):
+        body = "{ volatile char b[64]; b[0] = x; return h(b) + 1; }"
+        sources = {
+            "a": f"int h(volatile char*);\nint f(int x) {body}\nint main() {{ return f(1); }}\n",
+            "b": f"int h(volatile char*);\nint g(int x) {body}\n",
+            "c": "int h(volatile char* b) { return b[0]; }\n",
+        }
+        with tempfile.TemporaryDirectory() as scratch:
+            entries = unwind_entries(self.link(sources, scratch))
+        record = {begin + 0x140000000: record for begin, _, record in entries}
+        f, g, h = (record.get(self.symbols[name]) for name in ("_Z1fi", "_Z1gi", "_Z1hPVc"))
+        self.assertIsNotNone(f, "f has its entry")
+        self.assertEqual(f, g, "f and g open alike and share a record")
+        self.assertNotEqual(f, h, "h opens otherwise")
+        self.assertEqual(sorted(entries), entries)
 
 
 if __name__ == "__main__":

@@ -12,6 +12,13 @@ bool isCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' |
 const std::string kEmpty;
 const std::u16string kEmptyW;
 
+template <typename Text>
+const Text& latest(const std::vector<std::pair<std::int32_t, Text>>& entries, std::int32_t id, const Text& none) {
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+        if (it->first == id) return it->second;
+    return none;
+}
+
 }  // namespace
 
 std::int32_t parseDecimal(std::string_view text) {
@@ -29,26 +36,20 @@ std::int32_t parseDecimal(std::string_view text) {
     return static_cast<std::int32_t>(value > kMax ? kMax : value);
 }
 
-void PropertyStore::setProperty(std::int32_t id, std::string value) { strings_[id] = std::move(value); }
+void PropertyStore::setProperty(std::int32_t id, std::string value) { strings_.emplace_back(id, std::move(value)); }
 
-void PropertyStore::setMessage(std::int32_t id, std::u16string value) { messages_[id] = std::move(value); }
+void PropertyStore::setMessage(std::int32_t id, std::u16string value) { messages_.emplace_back(id, std::move(value)); }
 
 void PropertyStore::applyLanguageBlocks(const std::vector<LanguageBlock>& blocks, std::string_view languageCode) {
     for (const auto& block : blocks) {
         if (languageCode.substr(0, block.key.size()) != block.key) continue;
-        for (const auto& [id, text] : block.messages) messages_[id] = text;
+        messages_.insert(messages_.end(), block.messages.begin(), block.messages.end());
     }
 }
 
-const std::string& PropertyStore::getProperty(std::int32_t id) const {
-    auto it = strings_.find(id);
-    return it == strings_.end() ? kEmpty : it->second;
-}
+const std::string& PropertyStore::getProperty(std::int32_t id) const { return latest(strings_, id, kEmpty); }
 
-const std::u16string& PropertyStore::getMessage(std::int32_t id) const {
-    auto it = messages_.find(id);
-    return it == messages_.end() ? kEmptyW : it->second;
-}
+const std::u16string& PropertyStore::getMessage(std::int32_t id) const { return latest(messages_, id, kEmptyW); }
 
 std::int32_t PropertyStore::getIntProperty(std::int32_t id) const { return parseDecimal(getProperty(id)); }
 

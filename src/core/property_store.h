@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zendra {
@@ -35,8 +35,10 @@ public:
     std::uint32_t configurationEndPosition = 0;
 
 private:
-    std::map<std::int32_t, std::string> strings_;
-    std::map<std::int32_t, std::u16string> messages_;
+    // In the order stored; a lookup takes the last entry of its id. A record holds a few hundred
+    // properties, looked up by a fixed set of ids, so a scan costs less than a tree's code.
+    std::vector<std::pair<std::int32_t, std::string>> strings_;
+    std::vector<std::pair<std::int32_t, std::u16string>> messages_;
 };
 
 }  // namespace zendra

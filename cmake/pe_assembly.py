@@ -17,7 +17,8 @@ Usage: pe_assembly.py <compiler command...>   (as a CMake compiler launcher)
    open with one of a few dozen prologues and so carry the same bytes. The code is assembled once
    to learn each function's record; then every record moves into a section named after its bytes
    and kept once, and each function's table entry (".pdata$name", as the assembler would name it)
-   points to the shared copy.
+   points to the shared copy. Leaf functions (no prologue at all) get no entry, as the calling
+   convention allows.
 
 Any command that does not compile one source file to an object runs unchanged.
 """
@@ -38,6 +39,9 @@ ASCII = re.compile(r"^\t\.ascii\s")
 MORE_DATA = re.compile(r"^\t\.(?!section|text|data|bss|align|p2align|balign|globl|def|ident|linkonce|seh_)\w+")
 LABEL_REFERENCE = re.compile(r"(?<![\w.])(\.?LC\d+)(?![\w$])")
 SEH = re.compile(r"^\t\.seh_(\w+)\b")
+# The record of a function that saves no register and moves no stack pointer: a leaf function,
+# which the x64 calling convention lets go without a table entry (return address at the stack top).
+LEAF_RECORD = bytes([1, 0, 0, 0])
 TEXT_SECTION = re.compile(r'^\t\.section\t\.text\$([^,\s]+),"x0?"$')
 
 
@@ -125,7 +129,7 @@ def shared_unwind(text, records):
     shared record (`records`: the assembler's record bytes by code section)."""
     lines = text.split("\n")
     shared, once = unwind_sections(lines, records)
-    out, tail, emitted, section = [], [], set(), None
+    out, tail, emitted, section, count = [], [], set(), None, 0
     for line in lines:
         if SECTION.match(line):
             match = TEXT_SECTION.match(line)
@@ -134,12 +138,15 @@ def shared_unwind(text, records):
         if not (seh and section in shared):
             out.append(line)
             continue
-        label = f".Lzendra_unwind_{len(tail)}"
+        label = f".Lzendra_unwind_{count}"
         if seh.group(1) == "proc":
             out.append(label + "_begin:")
         elif seh.group(1) == "endproc":
             out.append(label + "_end:")
+            count += 1
             record = records[section]
+            if record == LEAF_RECORD:
+                continue
             symbol = "__zendra_unwind_" + hashlib.sha1(record).hexdigest()[:20]
             entry = [f'\t.section\t.pdata${section},"dr2"'] + (["\t.linkonce discard"] if section in once else [])
             entry.append(f"\t.rva\t{label}_begin, {label}_end, {symbol}")

@@ -64,6 +64,12 @@ _Z1bv:
 \t.seh_endprologue
 \tret
 \t.seh_endproc
+\t.section\t.text$_Z1dv,"x0"
+\t.seh_proc\t_Z1dv
+_Z1dv:
+\t.seh_endprologue
+\tret
+\t.seh_endproc
 \t.section\t.text$_Z1cv,"x0"
 \t.seh_proc\t_Z1cv
 _Z1cv:
@@ -111,7 +117,8 @@ class Rewriting(unittest.TestCase):
 
 
     def test_unwind_directives_become_entries_of_shared_records(self):
-        records = {"_Z1av": bytes([1, 2, 1, 0, 2, 48]), "_Z1bv": bytes([1, 0, 0, 0]), "_Z1cv": bytes([9, 0, 0, 0])}
+        records = {"_Z1av": bytes([1, 2, 1, 0, 2, 48]), "_Z1bv": bytes([1, 1, 1, 0, 1, 48, 0, 0]),
+                   "_Z1cv": bytes([9, 0, 0, 0]), "_Z1dv": bytes([1, 0, 0, 0])}
         out = pe_assembly.shared_unwind(UNWIND, records)
         lines = out.split("\n")
         cases = [
@@ -122,6 +129,7 @@ class Rewriting(unittest.TestCase):
             ("\t.byte\t1,2,1,0,2,48" in lines, "the record's bytes stay as assembled"),
             (out.count("\t.seh_") == 4 and "\t.seh_proc\t_Z1cv" in lines, "a function with a handler keeps its own"),
             (".pdata$_Z1cv" not in out, "and gets no second entry"),
+            (".pdata$_Z1dv" not in out and "\t.seh_proc\t_Z1dv" not in lines, "a leaf function needs no entry"),
         ]
         for holds, why in cases:
             with self.subTest(why):

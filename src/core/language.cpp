@@ -1,5 +1,7 @@
 #include "language.h"
 
+#include <iterator>
+
 #include "text.h"
 
 namespace zendra {
@@ -10,6 +12,7 @@ constexpr std::string_view kFormatTrue = "-Dsun.locale.formatasdefault=true";
 constexpr std::u16string_view kFormatPrefixU16 = u"-Dsun.locale.formatasdefault=";
 constexpr std::u16string_view kFormatTrueU16 = u"-Dsun.locale.formatasdefault=true";
 
+// The table as written; only compile-time code reads it. What the program carries is kPacked.
 constexpr LanguageRow kRows[] = {
     {1, "ar"},
     {2, "bg"},
@@ -228,17 +231,58 @@ constexpr LanguageRow kRows[] = {
     {20490, "es_PR"}
 };
 
+constexpr std::size_t codeBytes() {
+    std::size_t bytes = 0;
+    for (const auto& row : kRows) bytes += row.code.size() + 1;
+    return bytes;
+}
+
+// The ids, and the codes one after another, each ended by a zero byte: about half the size of
+// rows with room for the longest code.
+struct PackedRows {
+    std::uint16_t ids[std::size(kRows)];
+    char codes[codeBytes()];
+};
+
+constexpr PackedRows pack() {
+    PackedRows packed{};
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < std::size(kRows); ++i) {
+        packed.ids[i] = kRows[i].id;
+        for (char c : kRows[i].code) packed.codes[at++] = c;
+        packed.codes[at++] = '\0';
+    }
+    return packed;
+}
+
+constexpr PackedRows kPacked = pack();
+
+// The code of the first row with this id, or null.
+const char* codeOf(std::uint16_t id) {
+    const char* code = kPacked.codes;
+    for (std::uint16_t rowId : kPacked.ids) {
+        if (rowId == id) return code;
+        code += std::string_view(code).size() + 1;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-std::span<const LanguageRow> languageTable() { return kRows; }
+std::vector<LanguageRow> languageTable() {
+    std::vector<LanguageRow> rows;
+    const char* code = kPacked.codes;
+    for (std::uint16_t id : kPacked.ids) {
+        rows.push_back({id, code});
+        code += rows.back().code.size() + 1;
+    }
+    return rows;
+}
 
 std::string languageCodeFor(std::uint16_t languageId) {
-    for (const auto& row : kRows)
-        if (row.id == languageId) return row.code;
-    const std::uint16_t primary = languageId & 0x3FF;
-    for (const auto& row : kRows)
-        if (row.id == primary) return row.code;
-    return "en";
+    const char* code = codeOf(languageId);
+    if (code == nullptr) code = codeOf(languageId & 0x3FF);
+    return code != nullptr ? code : "en";
 }
 
 LanguageSelection makeSelection(std::string code) {

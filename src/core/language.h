@@ -3,24 +3,23 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "command_line.h"
 #include "logger.h"
 
 namespace zendra {
 
-// One row of the table from Windows language identifiers to Java-style codes; the code is kept
-// in the row itself (at most "no_NO_NY"), so the table is one packed block of read-only data.
+// One row of the table from Windows language identifiers to Java-style codes.
 struct LanguageRow {
     std::uint16_t id;
-    char code[9];
+    std::string_view code;
 };
 
 // The fixed table, in lookup order.
-std::span<const LanguageRow> languageTable();
+std::vector<LanguageRow> languageTable();
 
 // The outcome of the selection: "de", "de_AT" or "no_NO_NY", and its pieces.
 struct LanguageSelection {

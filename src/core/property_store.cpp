@@ -36,14 +36,17 @@ std::int32_t parseDecimal(std::string_view text) {
     return static_cast<std::int32_t>(value > kMax ? kMax : value);
 }
 
-void PropertyStore::setProperty(std::int32_t id, std::string value) { strings_.emplace_back(id, std::move(value)); }
+// The ids are const so that these append through the same instances as the record reader.
+void PropertyStore::setProperty(const std::int32_t id, std::string value) { strings_.emplace_back(id, std::move(value)); }
 
-void PropertyStore::setMessage(std::int32_t id, std::u16string value) { messages_.emplace_back(id, std::move(value)); }
+void PropertyStore::setMessage(const std::int32_t id, std::u16string value) {
+    messages_.emplace_back(id, std::move(value));
+}
 
 void PropertyStore::applyLanguageBlocks(const std::vector<LanguageBlock>& blocks, std::string_view languageCode) {
     for (const auto& block : blocks) {
         if (languageCode.substr(0, block.key.size()) != block.key) continue;
-        messages_.insert(messages_.end(), block.messages.begin(), block.messages.end());
+        for (const auto& [id, text] : block.messages) setMessage(id, text);
     }
 }
 

@@ -79,7 +79,9 @@ std::u16string downloadStatusText(std::u16string_view format, std::uint64_t rece
 
 int downloadPercent(std::uint64_t received, std::uint64_t total) {
     if (total == 0 || received >= total) return 100;
-    return static_cast<int>(received * 100 / total);
+    // In floating point, as the status text: exact for any size a download can have, and a
+    // 32-bit build then needs no 64-bit division routine.
+    return static_cast<int>(static_cast<double>(received) * 100.0 / static_cast<double>(total));
 }
 
 }  // namespace zendra::setup

@@ -22,7 +22,7 @@ BUDGETS = {"app-launcher": 160, "service-launcher": 160, "setup-launcher": 200}
 # (setup-launcher's with its download client), with a little room. Lower a limit when
 # the launcher shrinks, never raise it; a launcher within its budget is held to the budget.
 INTERIM_LIMITS = {
-    ("setup-launcher", "x64"): 221,
+    ("setup-launcher", "x64"): 211,
 }
 
 # Launcher, its folder in a build tree, and the word sizes it is built for.

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Compiler launcher for Windows code: compiles through assembly and packs two kinds of section.
 
-Usage: pe_assembly.py <compiler command...>   (as a CMake compiler launcher)
+Usage: pe_assembly.py [--digest=D] <compiler command...>   (as a CMake compiler launcher; the build
+       passes this file's digest so that a change to it changes every compile command)
 
 1. Code. The PE assembler gives every code section of its own (one per function with
    -ffunction-sections) a 16-byte alignment and pads the section's size to it, so a launcher of
@@ -192,4 +193,5 @@ def main(command):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    arguments = sys.argv[1:]
+    sys.exit(main(arguments[1:] if arguments and arguments[0].startswith("--digest=") else arguments))

@@ -12,7 +12,7 @@ namespace zendra::win {
 namespace {
 
 constexpr int kQuestionDialogId = 104;
-constexpr int kTextId = 1003;
+constexpr int kQuestionTextId = 1003;
 constexpr int kDownloadId = 1004;
 constexpr int kLocateId = 1005;
 constexpr DWORD kPathBufferSize = 8192;
@@ -32,7 +32,7 @@ INT_PTR initialise(HWND window, const setup::QuestionDialogPlan& plan) {
     setDlgItemTextWide(window, IDCANCEL, plan.cancel);
     setDlgItemTextWide(window, kLocateId, plan.locate);
     setDlgItemTextWide(window, kDownloadId, plan.download);
-    setDlgItemTextWide(window, kTextId, plan.text);
+    setDlgItemTextWide(window, kQuestionTextId, plan.text);
     if (!plan.offerDownload) {
         hideDownloadButton(window);
         ::SetFocus(::GetDlgItem(window, kLocateId));

@@ -61,7 +61,7 @@ using MessageBoxWFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
 
 // user32 is loaded on first use: most runs show no box, and loading it at start-up costs
 // more than everything else the launcher does before the VM library. It stays loaded.
-HMODULE user32() {
+HMODULE user32Module() {
     static HMODULE module = ::LoadLibraryW(L"user32.dll");
     return module;
 }
@@ -70,14 +70,14 @@ HMODULE user32() {
 
 BoxAnswer WinUserInterface::messageBox(WindowRef owner, const std::string& text, const std::string& caption,
                                        BoxStyle style) {
-    const auto show = findProcedure<MessageBoxAFn>(user32(), "MessageBoxA");
+    const auto show = findProcedure<MessageBoxAFn>(user32Module(), "MessageBoxA");
     if (show == nullptr) return BoxAnswer::Failed;
     return toAnswer(show(static_cast<HWND>(owner), text.c_str(), caption.c_str(), boxFlags(style)));
 }
 
 BoxAnswer WinUserInterface::messageBoxW(WindowRef owner, const std::u16string& text, const std::u16string& caption,
                                         BoxStyle style) {
-    const auto show = findProcedure<MessageBoxWFn>(user32(), "MessageBoxW");
+    const auto show = findProcedure<MessageBoxWFn>(user32Module(), "MessageBoxW");
     if (show == nullptr) return BoxAnswer::Failed;
     return toAnswer(show(static_cast<HWND>(owner), asWide(text), asWide(caption), boxFlags(style)));
 }

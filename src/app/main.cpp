@@ -5,7 +5,7 @@
 #include "win32.h"
 #include "win_platform.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int showCommand) {
+ZENDRA_EXTERNAL int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int showCommand) {
     ZENDRA_TRY {
         zendra::win::WinPlatform& system = zendra::win::processPlatform();
         const zendra::win::EntryCommandLine arguments = zendra::win::currentCommandLine(system.codec());

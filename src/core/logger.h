@@ -14,6 +14,14 @@ namespace zendra {
 #define ZENDRA_PRINTF(fmt, args)
 #endif
 
+// A definition that code outside the launcher's one compiled unit calls (its start-up code and
+// the C++ library's error reports): it keeps its external name under -fwhole-program.
+#if defined(__GNUC__)
+#define ZENDRA_EXTERNAL __attribute__((externally_visible))
+#else
+#define ZENDRA_EXTERNAL
+#endif
+
 // Receives formatted diagnostic lines.
 class Logger {
 public:
@@ -34,6 +42,6 @@ public:
 };
 
 // printf-style formatting into a std::string.
-std::string formatText(const char* format, ...) ZENDRA_PRINTF(1, 2);
+ZENDRA_EXTERNAL std::string formatText(const char* format, ...) ZENDRA_PRINTF(1, 2);
 
 }  // namespace zendra

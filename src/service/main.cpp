@@ -7,7 +7,7 @@
 #include "win_platform.h"
 #include "win_service.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+ZENDRA_EXTERNAL int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     ZENDRA_TRY {
         zendra::win::WinPlatform& system = zendra::win::processPlatform();
         zendra::win::WinServiceControl control(system.codec());

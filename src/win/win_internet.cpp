@@ -22,7 +22,7 @@ struct Wininet {
     decltype(&::InternetReadFile) readFile = nullptr;
 };
 
-Wininet api;  // filled once by load(), read-only afterwards
+Wininet wininet;  // filled once by load(), read-only afterwards
 OnceFlag loadOnce;
 setup::InternetLoad loadResult = setup::InternetLoad::NoLibrary;
 
@@ -31,7 +31,7 @@ struct InternetHandleTraits {
     using Value = HINTERNET;
     static Value invalid() noexcept { return nullptr; }
     static bool isInvalid(Value value) noexcept { return value == nullptr; }
-    static void close(Value value) noexcept { api.closeHandle(value); }
+    static void close(Value value) noexcept { wininet.closeHandle(value); }
 };
 using UniqueInternetHandle = UniqueResource<InternetHandleTraits>;
 
@@ -60,7 +60,7 @@ setup::InternetLoad loadApi() {
         ::FreeLibrary(module);
         return setup::InternetLoad::NoFunctions;
     }
-    api = found;
+    wininet = found;
     return setup::InternetLoad::Ready;
 }
 
@@ -68,7 +68,7 @@ setup::InternetLoad loadApi() {
 std::optional<std::uint32_t> queryNumber(HINTERNET request, DWORD what, std::uint32_t& error) {
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (!api.queryInfo(request, what | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
+    if (!wininet.queryInfo(request, what | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
         error = ::GetLastError();
         return std::nullopt;
     }
@@ -86,7 +86,7 @@ public:
     }
     IoResult read(void* buffer, std::size_t size) override {
         DWORD got = 0;
-        if (!api.readFile(handle_.get(), buffer, static_cast<DWORD>(size), &got)) {
+        if (!wininet.readFile(handle_.get(), buffer, static_cast<DWORD>(size), &got)) {
             const DWORD error = ::GetLastError();
             return {0, error, false};
         }
@@ -102,7 +102,7 @@ class WinInternetSession final : public setup::InternetSession {
 public:
     explicit WinInternetSession(UniqueInternetHandle handle) : handle_(std::move(handle)) {}
     std::unique_ptr<setup::InternetRequest> openUrl(const std::string& url, std::uint32_t& error) override {
-        UniqueInternetHandle request(api.openUrl(handle_.get(), url.c_str(), nullptr, 0,
+        UniqueInternetHandle request(wininet.openUrl(handle_.get(), url.c_str(), nullptr, 0,
                                                  INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PASSIVE, 0));
         if (!request) {
             error = ::GetLastError();
@@ -123,12 +123,12 @@ setup::InternetLoad WinInternetClient::load() {
 }
 
 std::uint32_t WinInternetClient::attemptConnect() {
-    return api.attemptConnect(0);
+    return wininet.attemptConnect(0);
 }
 
 std::unique_ptr<setup::InternetSession> WinInternetClient::openSession(const std::string& userAgent,
                                                                        std::uint32_t& error) {
-    UniqueInternetHandle session(api.open(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    UniqueInternetHandle session(wininet.open(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) {
         error = ::GetLastError();
         return nullptr;

@@ -16,7 +16,7 @@ namespace zendra {
 
 // A definition that code outside the launcher's one compiled unit calls (its start-up code and
 // the C++ library's error reports): it keeps its external name under -fwhole-program.
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
 #define ZENDRA_EXTERNAL __attribute__((externally_visible))
 #else
 #define ZENDRA_EXTERNAL

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cxxabi.h>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -76,6 +77,13 @@ void __throw_underflow_error(const char* what) { reportLibraryError("std::underf
 void __throw_system_error(int code) {
     reportLibraryError("std::system_error", zendra::formatText("error %d", code).c_str());
 }
+
+#if !__cpp_rtti
+// make_shared's check whether a deleter query names its tag, for a query made with type
+// information; a launcher has none to make. The library's definition would bring its shared
+// pointer errors, and with them the exception machinery.
+bool _Sp_make_shared_tag::_S_eq(const type_info&) noexcept { return false; }
+#endif
 
 void __throw_out_of_range_fmt(const char* format, ...) {
     va_list args;

@@ -108,15 +108,22 @@ def unwind_records(obj):
     return found
 
 
-def unwind_sections(lines, records):
-    """The code sections whose unwind can be shared (one function, no handler, record known), and
-    the subset of those the linker keeps once."""
-    section, functions, once = None, {}, set()
+def with_code_sections(lines):
+    """Each line with the name of the code section it stands in (None outside one)."""
+    section = None
     for line in lines:
         if SECTION.match(line):
             match = TEXT_SECTION.match(line)
             section = match.group(1) if match else None
-        elif line == "\t.linkonce discard" and section:
+        yield line, section
+
+
+def unwind_sections(lines, records):
+    """The code sections whose unwind can be shared (one function, no handler, record known), and
+    the subset of those the linker keeps once."""
+    functions, once = {}, set()
+    for line, section in with_code_sections(lines):
+        if line == "\t.linkonce discard" and section:
             once.add(section)
         seh = SEH.match(line)
         if seh and seh.group(1) in ("proc", "handler", "handlerdata"):
@@ -130,11 +137,8 @@ def shared_unwind(text, records):
     shared record (`records`: the assembler's record bytes by code section)."""
     lines = text.split("\n")
     shared, once = unwind_sections(lines, records)
-    out, tail, emitted, section, count = [], [], set(), None, 0
-    for line in lines:
-        if SECTION.match(line):
-            match = TEXT_SECTION.match(line)
-            section = match.group(1) if match else None
+    out, tail, emitted, count = [], [], set(), 0
+    for line, section in with_code_sections(lines):
         seh = SEH.match(line)
         if not (seh and section in shared):
             out.append(line)

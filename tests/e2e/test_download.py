@@ -133,10 +133,6 @@ class DownloadProgressTest(DownloadTestCase):
         shot = save_screenshot(os.path.join(SHOTS, "download-progress.png"))
         print("download progress screenshot: " + shot)
 
-    def log_of(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read().decode("latin-1").replace("\r\n", "\n")
-
 
 if __name__ == "__main__":
     unittest.main()

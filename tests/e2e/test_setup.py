@@ -117,7 +117,11 @@ class SetupTestCase(LauncherTestCase):
     def log_text(self):
         names = self.logs_in(self.dir)
         self.assertEqual(len(names), 1, names)
-        with open(self.path(names[0]), "rb") as f:
+        return self.log_of(names[0])
+
+    def log_of(self, name):
+        """The text of the log file name in the test's directory."""
+        with open(self.path(name), "rb") as f:
             return f.read().decode("latin-1").replace("\r\n", "\n")
 
     def start(self, exe, args, env):
@@ -129,7 +133,11 @@ class SetupTestCase(LauncherTestCase):
         end; returns the exit code (the process is killed if anything fails)."""
         try:
             window = wait_for_window(proc, "^%s$" % re.escape(title), timeout=WAIT)
-            self.assertIsNotNone(window, "no window %r" % title)
+            if window is None:
+                ended = proc.poll()
+                out, err = proc.communicate() if ended is not None else (b"", b"")
+                logs = "".join(self.log_of(name) for name in self.logs_in(self.dir))
+                self.fail("no window %r; exit code %s, stdout %r, stderr %r, log:\n%s" % (title, ended, out, err, logs))
             action(window)
             return proc.wait(timeout=WAIT)
         finally:

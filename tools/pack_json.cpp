@@ -9,6 +9,7 @@
 #include <set>
 
 #include "ansi_text.h"
+#include "included_files.h"
 #include "pack_resources.h"
 #include "pack_text.h"
 #include "property_ids.h"
@@ -200,7 +201,10 @@ std::vector<std::uint8_t> fileData(const Json& file, const std::filesystem::path
 void checkPackedName(const std::string& name, std::uint32_t codePage, const std::string& where,
                      std::vector<std::string>& notes) {
     if (std::optional<std::string> reason = unsafeNameReason(name)) fail(where, *reason);
-    recordText(name, codePage, where);
+    // The launcher judges the record's bytes in the code page, so its own rule decides last
+    // (it also counts superscript port digits and parts of only dots and blanks).
+    if (const char* refused = unsafeIncludedName(recordText(name, codePage, where)))
+        fail(where, "the launcher refuses the name: " + std::string(refused));
     if (name.find(';') != std::string::npos) fail(where, "the name holds \";\", the list separator");
     if (name.find('/') != std::string::npos) fail(where, "use \"\\\\\" as directory separator");
     if (std::count(name.begin(), name.end(), '\\') > 1) {

@@ -137,6 +137,8 @@ TEST(PackJson, MistakesAreRefusedNamingTheEntry) {
         {R"({"files": [{"name": "a", "text": "x", "hex": "00"}]})", "exactly one of \"source\", \"text\" or \"hex\""},
         {R"({"files": [{"name": "a", "text": "x", "size": 2}]})", "\"size\" 2 does not match the data (1 bytes)"},
         {R"({"files": [{"name": "sub\\com9.txt", "text": "x"}]})", "files[0]: \"com9.txt\" is a Windows device name"},
+        {R"({"files": [{"name": "LPT¹.log", "text": "x"}]})", "files[0]: the launcher refuses the name: device name"},
+        {R"({"files": [{"name": "a\\.. \\b", "text": "x"}]})", "the launcher refuses the name: parent directory"},
         {R"({"files": [{"name": "a.txt", "text": "x"}, {"name": "A.TXT", "text": "y"}]})",
          "files[1]: the name clashes with the included file \"a.txt\""},
         {R"({"files": [{"name": "lib\\x", "text": "x"}, {"name": "LIB", "text": "y"}]})", "files[1]: the name clashes"},

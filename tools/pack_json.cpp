@@ -9,7 +9,7 @@
 #include <set>
 
 #include "ansi_text.h"
-#include "included_files.h"
+#include "included_names.h"
 #include "pack_resources.h"
 #include "pack_text.h"
 #include "property_ids.h"

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "launcher.h"
 
@@ -20,10 +19,5 @@ int extractIncludedFile(Launcher& l, File& source, const std::string& target);
 // Copies count bytes in 8192-byte chunks, unmasking them when descramble is set;
 // 0 on success, 1 on a failed or empty read, 2 on a failed write.
 int copyDescrambled(Launcher& l, File& source, File& target, std::int64_t count, bool descramble);
-
-// Why an included file's name would reach outside the per-run directory (a ".." part, a
-// drive or stream colon, a leading separator) or reach a device (a part named like CON,
-// NUL, COM1, with any extension); nullptr when the name stays an ordinary file inside.
-const char* unsafeIncludedName(std::string_view name);
 
 }  // namespace zendra

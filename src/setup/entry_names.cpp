@@ -1,6 +1,6 @@
 #include "entry_names.h"
 
-#include "included_files.h"
+#include "included_names.h"
 
 namespace zendra::setup {
 

@@ -1,4 +1,5 @@
 #include "included_files.h"
+#include "included_names.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

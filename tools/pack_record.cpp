@@ -3,8 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
+
+#include "included_names.h"
 
 namespace zendra::pack {
 namespace {
@@ -64,19 +65,6 @@ void patchUnsigned(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t
     for (int i = 0; i < bytes; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// Whether a path part names a Windows device (CON, NUL, COM1, ...): Windows opens the device
-// for such a name whatever extension follows it, so the file's bytes would go there.
-bool isDeviceName(std::string_view part) {
-    std::string base(part.substr(0, part.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-        if (base == device) return true;
-    }
-    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
-           base[3] <= '9';
-}
-
 }  // namespace
 
 std::optional<std::string> unsafeNameReason(std::string_view name) {
@@ -92,7 +80,7 @@ std::optional<std::string> unsafeNameReason(std::string_view name) {
         const std::string_view part = name.substr(start, end - start);
         if (part.empty()) return "the name has an empty path part";
         if (part == "." || part == "..") return "the name holds \"" + std::string(part) + "\"";
-        if (isDeviceName(part)) return "\"" + std::string(part) + "\" is a Windows device name";
+        if (isDevicePart(part)) return "\"" + std::string(part) + "\" is a Windows device name";
         start = end + 1;
     }
     return std::nullopt;

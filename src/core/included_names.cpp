@@ -13,6 +13,8 @@ bool isParentPart(std::string_view part) {
            std::all_of(part.begin(), part.end(), [](char c) { return c == '.' || c == ' '; });
 }
 
+}  // namespace
+
 // Whether a path part names a Windows device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$,
 // CONOUT$), which the system opens in place of a file whatever extension follows.
 bool isDevicePart(std::string_view part) {
@@ -27,8 +29,6 @@ bool isDevicePart(std::string_view part) {
     const auto digit = static_cast<unsigned char>(stem[3]);
     return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
-
-}  // namespace
 
 const char* unsafeIncludedName(std::string_view name) {
     if (name.empty()) return "empty name";

@@ -10,4 +10,8 @@ namespace zendra {
 // NUL, COM1, with any extension); nullptr when the name stays an ordinary file inside.
 const char* unsafeIncludedName(std::string_view name);
 
+// Whether one path part names a Windows device (CON, NUL, COM1, superscript port digits too,
+// any extension and trailing blanks), in the bytes of the ANSI code page.
+bool isDevicePart(std::string_view part);
+
 }  // namespace zendra

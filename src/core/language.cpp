@@ -257,26 +257,42 @@ constexpr PackedRows pack() {
 
 constexpr PackedRows kPacked = pack();
 
-// The code of the first row with this id, or null.
-const char* codeOf(std::uint16_t id) {
+// Walks the packed rows in order until visit(id, code) returns true; the code it stopped at,
+// or null.
+template <typename Visit>
+const char* findRow(Visit visit) {
     const char* code = kPacked.codes;
-    for (std::uint16_t rowId : kPacked.ids) {
-        if (rowId == id) return code;
-        code += std::string_view(code).size() + 1;
+    for (std::uint16_t id : kPacked.ids) {
+        const std::string_view text(code);
+        if (visit(id, text)) return code;
+        code += text.size() + 1;
     }
     return nullptr;
+}
+
+// The code of the first row with this id, or null.
+const char* codeOf(std::uint16_t id) {
+    return findRow([id](std::uint16_t rowId, std::string_view) { return rowId == id; });
 }
 
 }  // namespace
 
 std::vector<LanguageRow> languageTable() {
     std::vector<LanguageRow> rows;
-    const char* code = kPacked.codes;
-    for (std::uint16_t id : kPacked.ids) {
+    findRow([&rows](std::uint16_t id, std::string_view code) {
         rows.push_back({id, code});
-        code += rows.back().code.size() + 1;
-    }
+        return false;
+    });
     return rows;
+}
+
+std::optional<std::uint16_t> languageIdFor(std::string_view code) {
+    std::optional<std::uint16_t> found;
+    findRow([&](std::uint16_t id, std::string_view rowCode) {
+        if (rowCode == code) found = id;
+        return found.has_value();
+    });
+    return found;
 }
 
 std::string languageCodeFor(std::uint16_t languageId) {

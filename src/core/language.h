@@ -21,6 +21,9 @@ struct LanguageRow {
 // The fixed table, in lookup order.
 std::vector<LanguageRow> languageTable();
 
+// The id of the first row whose code is exactly code.
+std::optional<std::uint16_t> languageIdFor(std::string_view code);
+
 // The outcome of the selection: "de", "de_AT" or "no_NO_NY", and its pieces.
 struct LanguageSelection {
     std::string code = "en";

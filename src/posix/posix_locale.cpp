@@ -10,13 +10,6 @@ namespace {
 
 constexpr std::uint16_t kEnglishUs = 0x0409;
 
-// The first table row whose code is exactly code.
-std::optional<std::uint16_t> rowFor(std::string_view code) {
-    for (const LanguageRow& row : languageTable())
-        if (row.code == code) return row.id;
-    return std::nullopt;
-}
-
 // The table's spelling of a Linux language code.
 std::string tableLanguage(std::string language) {
     if (language == "he") return "iw";
@@ -42,10 +35,10 @@ std::uint16_t languageIdForLocale(std::string_view locale) {
     const std::string language = tableLanguage(rawLanguage);
     if (underscore != std::string_view::npos) {
         const std::string country = mapCase(locale.substr(underscore + 1), std::toupper);
-        if (rawLanguage == "nn" && country == "NO") return rowFor("no_NO_NY").value_or(kEnglishUs);
-        if (auto id = rowFor(language + "_" + country)) return *id;
+        if (rawLanguage == "nn" && country == "NO") return languageIdFor("no_NO_NY").value_or(kEnglishUs);
+        if (auto id = languageIdFor(language + "_" + country)) return *id;
     }
-    return rowFor(language).value_or(kEnglishUs);
+    return languageIdFor(language).value_or(kEnglishUs);
 }
 
 std::string messagesLocale(const std::function<std::optional<std::string>(const char*)>& getVariable) {
